@@ -1,0 +1,46 @@
+#pragma once
+// One synchronous HTTP or HTTPS request on the calling thread (libcurl easy interface). Every call
+// builds and frees its own handle; nothing survives between calls.
+#include <optional>
+#include <string>
+
+namespace quillora::net {
+
+enum class Method : int { get = 0, post = 1, head = 2, put = 3 };
+
+struct WebRequestArgs {
+  std::string url;
+  int method = 0;  // 0 GET, 1 POST, 2 HEAD, 3 PUT, anything else GET
+  std::string body;
+  std::optional<std::string> cookies;  // the cookie jar; absent means no cookie handling at all
+  std::string extra_headers;           // CR LF separated, no final CR LF
+  bool no_redirect = false;
+  std::string user, password;
+  std::string proxy, proxy_user, proxy_password;  // empty proxy: none, whatever the environment says
+  int timeout = 0;                                // seconds; below 1 means 30
+  std::string ca_file;  // an extra CA bundle that the peer may chain to (certificate checks stay on)
+};
+
+struct WebResponse {
+  std::string text;  // the body as GBK text; empty on failure (but a failed read keeps what came)
+  std::optional<std::string> cookies;  // the merged jar, when a jar was given
+  std::string received_cookies;
+  std::string response_headers;
+  std::string location;
+  std::string message;  // "7xx ..." failure text, or the status text ("200 OK")
+  std::string raw_body;
+  long status = 0;  // the final response's status code, 0 when none arrived
+};
+
+WebResponse web_request(const WebRequestArgs& args);
+inline std::string web_get(const std::string& url, const std::string& ca_file = {}) {
+  return web_request({.url = url, .ca_file = ca_file}).text;
+}
+
+// Merges received cookies into the jar (both lose their blanks in place); returns the new jar.
+std::string merge_cookies(std::string& jar, std::string& received);
+
+// libcurl's global initialisation; call once at start-up before any thread makes a request.
+void init_transport();
+
+}  // namespace quillora::net
