@@ -1,0 +1,1 @@
+// The Qt main window lands here.
