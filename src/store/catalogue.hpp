@@ -24,6 +24,15 @@ void next_page(StoreContext& ctx);
 void last_page(StoreContext& ctx);
 
 std::string strip_quotes(std::string_view text);
+// The update time as shown: the member text with "000" appended goes in. Ten characters are whole
+// seconds after 1970-01-01 08:00:00 (no time zone applied), any other length is milliseconds since
+// the epoch shown in local time. The first form follows the user's locale for the 24-hour clock.
 std::string timestamp_to_text(std::string_view text);
+std::string timestamp_to_text(std::string_view text, bool clock_24_hour);
+
+// Whether the user's time locale (LC_ALL, LC_TIME, LANG) writes times on the 24-hour clock.
+bool locale_uses_24_hour_clock();
+// The rule behind it, over a strftime time picture such as nl_langinfo(T_FMT) gives.
+bool time_format_is_24_hour(std::string_view time_format);
 
 }  // namespace quillora::store
