@@ -1,0 +1,12 @@
+#pragma once
+// Ctrl-C during a download: the handler asks the downloader to stop and leaves a flag that the
+// terminal window's loop turns into the window's close rule.
+#include "net/ranged_downloader.hpp"
+
+namespace quillora::cli {
+
+// Installs the SIGINT handler; downloader is stopped by it (its stop only sets an atomic flag).
+void install_interrupt_handler(net::RangedDownloader& downloader);
+bool interrupted();
+
+}  // namespace quillora::cli
