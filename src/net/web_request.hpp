@@ -37,10 +37,12 @@ inline std::string web_get(const std::string& url, const std::string& ca_file = 
   return web_request({.url = url, .ca_file = ca_file}).text;
 }
 
-// Merges received cookies into the jar (both lose their blanks in place); returns the new jar.
+// Merges received cookies into the jar: both lose their blanks in place, then the jar becomes the
+// merged jar, which is also returned.
 std::string merge_cookies(std::string& jar, std::string& received);
 
-// libcurl's global initialisation; call once at start-up before any thread makes a request.
-void init_transport();
+// libcurl's global initialisation; call once at start-up before any thread makes a request. Requests
+// call it too, so that a forgotten call costs nothing; false when libcurl cannot be initialised.
+bool init_transport();
 
 }  // namespace quillora::net
