@@ -114,8 +114,12 @@ TEST_F(SettingsFileTest, FailedWritesLeaveTheOldFileWhole) {
                                std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   bool written = write_setting(file, section, "uid", "2");
   std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all);
-  if (::geteuid() != 0) EXPECT_FALSE(written);  // root writes anyway
-  if (!written) EXPECT_EQ(slurp(file), "[" + section + "]\r\nuid=1\r\n");
+  if (::geteuid() != 0) {  // root writes anyway
+    EXPECT_FALSE(written);
+  }
+  if (!written) {
+    EXPECT_EQ(slurp(file), "[" + section + "]\r\nuid=1\r\n");
+  }
 }
 
 TEST_F(SettingsFileTest, UnreadableFileIsNotOverwritten) {
