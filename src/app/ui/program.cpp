@@ -1,0 +1,51 @@
+#include "app/ui/program.hpp"
+
+#include <QApplication>
+#include <filesystem>
+
+#include "app/core/app_state.hpp"
+#include "app/core/exit_clean_up.hpp"
+#include "app/core/program_dirs.hpp"
+#include "app/ui/main_window.hpp"
+#include "net/web_request.hpp"
+#include "store/startup.hpp"
+#include "store/store_endpoints.hpp"
+#include "util/events.hpp"
+
+namespace quillora::ui {
+namespace {
+
+// Long work on the window's thread lets the window breathe through this hook; removed on the way out
+// so that nothing calls into a window that is gone.
+class EventHook {
+ public:
+  EventHook() {
+    util::install_event_hook([] { QCoreApplication::processEvents(); });
+  }
+  ~EventHook() { util::install_event_hook({}); }
+  EventHook(const EventHook&) = delete;
+  EventHook& operator=(const EventHook&) = delete;
+};
+
+}  // namespace
+
+int run_window_program(const app::Options& options) {
+  net::init_transport();
+  const EventHook hook;
+  app::AppState state;
+  app::ExitCleanUp clean_up(state);
+  state.program_dir =
+      options.program_dir.empty() ? app::executable_dir() : std::filesystem::path(options.program_dir);
+  const auto endpoints = store::StoreEndpoints::from_options(options);
+
+  MainWindow window(state, endpoints);
+  QObject::connect(&window, &MainWindow::closed, [&window] { QCoreApplication::exit(window.exit_status()); });
+  window.show();
+  if (!store::on_window_created(window.context())) return 0;  // no host robot beside the program
+  // A close accepted before the event loop runs would find no loop to end.
+  if (window.was_closed()) return window.exit_status();
+  const int status = QApplication::exec();
+  return window.end_requested() ? window.exit_status() : status;
+}
+
+}  // namespace quillora::ui
