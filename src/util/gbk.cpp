@@ -120,8 +120,7 @@ std::string wide_to_text(std::string_view utf16le) {
   return utf16_to_gbk(nfc(wide));
 }
 
-std::string gbk_to_utf8(std::string_view gbk) {
-  const std::u16string wide = gbk_to_utf16(gbk);
+std::string utf16_to_utf8(std::u16string_view wide) {
   if (wide.empty()) return {};
   std::string out(wide.size() * 3, '\0');
   int32_t length = 0;
@@ -132,6 +131,8 @@ std::string gbk_to_utf8(std::string_view gbk) {
   out.resize(static_cast<std::size_t>(length));
   return out;
 }
+
+std::string gbk_to_utf8(std::string_view gbk) { return utf16_to_utf8(gbk_to_utf16(gbk)); }
 
 std::string utf8_to_gbk(std::string_view utf8) {
   if (utf8.empty()) return {};

@@ -16,6 +16,8 @@ std::string wide_to_text(std::string_view utf16le);
 std::u16string gbk_to_utf16(std::string_view gbk);
 std::string utf16_to_gbk(std::u16string_view utf16);
 std::string gbk_to_utf8(std::string_view gbk);
+// Unpaired surrogates become U+FFFD.
+std::string utf16_to_utf8(std::u16string_view utf16);
 std::string utf8_to_gbk(std::string_view utf8);
 
 // Decodes bytes in any charset ICU knows by name into GBK. An unknown charset gives the bytes back

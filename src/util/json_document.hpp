@@ -2,7 +2,8 @@
 // One JSON value read by path ("[0].plugin_name", "a.b"). Parsing is strict JSON (a reply is data,
 // never code); member order is the text's. get_json serialises with the json2 rules: no whitespace,
 // "/" unescaped, non-ASCII as itself, integers without a decimal point, non-finite numbers as null.
-// Texts enter and leave as GBK.
+// Texts enter and leave as GBK. Reading is cheap: documents taken from a parsed one (element_object,
+// get_object) share its parsed form; a write rebuilds the document once.
 #include <memory>
 #include <string>
 #include <string_view>
@@ -45,6 +46,8 @@ class JsonDocument {
 
  private:
   struct Impl;
+  explicit JsonDocument(std::shared_ptr<Impl> impl);
+  // Copies share one Impl, so a write through one is seen through the other; parse starts a new one.
   std::shared_ptr<Impl> impl_;
 };
 
