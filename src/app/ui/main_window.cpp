@@ -246,8 +246,7 @@ void MainWindow::open_directory(const std::string& utf8_path) {
 void MainWindow::end_program(int status) {
   end_requested_ = true;
   exit_status_ = status;
-  close();
-  QCoreApplication::exit(status);
+  close();  // the program's event loop ends on closed()
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -39,12 +39,18 @@ int run_window_program(const app::Options& options) {
   const auto endpoints = store::StoreEndpoints::from_options(options);
 
   MainWindow window(state, endpoints);
-  QObject::connect(&window, &MainWindow::closed, [&window] { QCoreApplication::exit(window.exit_status()); });
+  // Only a running loop may be told to exit: Qt remembers an exit asked for outside exec() and would
+  // make every later local loop (a message box, a wait for a request) return at once.
+  bool looping = false;
+  QObject::connect(&window, &MainWindow::closed, [&] {
+    if (looping) QCoreApplication::exit(window.exit_status());
+  });
   window.show();
   if (!store::on_window_created(window.context())) return 0;  // no host robot beside the program
-  // A close accepted before the event loop runs would find no loop to end.
   if (window.was_closed()) return window.exit_status();
+  looping = true;
   const int status = QApplication::exec();
+  looping = false;
   return window.end_requested() ? window.exit_status() : status;
 }
 
