@@ -52,6 +52,17 @@ TEST_F(SettingsFileTest, NewFileHoldsKeysInWriteOrderWithCrLf) {
   EXPECT_EQ(read_setting(file, section, "UID"), "42");  // key names ignore ASCII case
 }
 
+TEST_F(SettingsFileTest, FirstSignInWritesTheFixtureFile) {
+  // The four writes of a sign-in as 张三 with the password p&ss and this token, in their order.
+  ASSERT_TRUE(write_setting(file, section, account, "张三"_gbk));
+  ASSERT_TRUE(write_setting(file, section, "密码"_gbk, "DZtSvA=="));
+  ASSERT_TRUE(write_setting(file, section, "token", "6YXVUfxIj50cGoN1I0uiBXSExAEmX8SOm4ZYuTEzgUU="));
+  ASSERT_TRUE(write_setting(file, section, "uid", "10002"));
+  std::string fixture = slurp(std::filesystem::path(QUILLORA_SOURCE_DIR) / "tests/store/fixtures/config.ini");
+  ASSERT_FALSE(fixture.empty());
+  EXPECT_EQ(slurp(file), fixture);
+}
+
 TEST_F(SettingsFileTest, ReplacesInPlaceAndAppendsToItsSection) {
   spill(file, "; kept\r\n[" + section + "]\r\nuid=1\r\ntoken=a\r\n\r\n[other]\r\nx=y\n");
   ASSERT_TRUE(write_setting(file, section, "uid", "2"));
