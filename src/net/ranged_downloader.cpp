@@ -77,12 +77,23 @@ struct RangedDownloader::Transfer {
   long status = 0;
   std::optional<std::int64_t> content_length;
   std::optional<std::int64_t> range_start;
+  std::optional<std::int64_t> full_length;  // the "/L" of Content-Range
   bool accepted = false;
+  bool discard_body = false;
   std::int64_t received = 0;
   TransferEnd end = TransferEnd::none;  // set when a callback breaks the transfer off
 
   // Decides whether the final response's body belongs in the file, and where.
   bool accept() {
+    if (status == 416 && full_length == start_bytes) {
+      // Nothing after byte N because the file has exactly N bytes (an empty file asked from 0
+      // included): it is whole already, and the error page that comes with the answer is no part of it.
+      discard_body = true;
+      owner.total_ = start_bytes;
+      owner.start_time_ = unix_now();
+      accepted = true;
+      return true;
+    }
     if (status < 200 || status > 299) return refuse(TransferEnd::status);
     if (start_bytes > 0) {
       if (status == 200) {
@@ -115,6 +126,7 @@ struct RangedDownloader::Transfer {
       t.status = blank == std::string_view::npos ? 0 : leading_number(line.substr(blank + 1)).value_or(0);
       t.content_length.reset();
       t.range_start.reset();
+      t.full_length.reset();
     } else if (line.empty()) {
       // A 2xx is never followed elsewhere, so it can be judged now; anything else is judged when its
       // body or its end arrives, since libcurl may still follow it.
@@ -122,8 +134,11 @@ struct RangedDownloader::Transfer {
     } else if (const auto length = header_value(line, "content-length")) {
       t.content_length = leading_number(*length);
     } else if (const auto range = header_value(line, "content-range")) {
+      // "bytes N-M/L", or "bytes */L" when the range cannot be served.
       const std::size_t unit = range->find("bytes");
       if (unit != std::string_view::npos) t.range_start = leading_number(range->substr(unit + 5));
+      const std::size_t slash = range->find('/');
+      if (slash != std::string_view::npos) t.full_length = leading_number(range->substr(slash + 1));
     }
     return size * count;
   }
@@ -132,6 +147,7 @@ struct RangedDownloader::Transfer {
     auto& t = *static_cast<Transfer*>(self);
     const std::size_t bytes = size * count;
     if (!t.accepted && !t.accept()) return 0;
+    if (t.discard_body) return bytes;
     for (std::size_t done = 0; done < bytes;) {
       if (t.owner.stop_requested_) {
         t.end = TransferEnd::stopped;
@@ -252,7 +268,8 @@ bool RangedDownloader::run(const std::function<void()>& on_progress,
     end = TransferEnd::network;
   } else if (!transfer.accepted && !transfer.accept()) {
     end = transfer.end;  // a final response without a body, judged here
-  } else if (transfer.content_length && transfer.received < *transfer.content_length) {
+  } else if (!transfer.discard_body && transfer.content_length &&
+             transfer.received < *transfer.content_length) {
     end = TransferEnd::short_body;
   }
   return finish(end, on_stopped);
