@@ -59,7 +59,7 @@ const std::shared_ptr<const Parsed>& empty_object() {
 // One step of a path: a member name (UTF-8) or an index in brackets.
 struct Step {
   bool is_index = false;
-  std::string_view name;
+  std::string name;
   std::int64_t index = 0;
   bool huge_index = false;  // more digits than any array can have
 };
@@ -89,7 +89,7 @@ std::optional<std::vector<Step>> parse_path(std::string_view path, PathForm form
       if (i >= path.size() || !name_start(path[i])) return std::nullopt;
       const std::size_t begin = i;
       while (i < path.size() && name_char(path[i])) ++i;
-      steps.push_back({.name = path.substr(begin, i - begin)});
+      steps.push_back({.name = std::string(path.substr(begin, i - begin))});
     } else {
       // "[" digits "]", with an optional minus sign as a script would accept.
       if (i >= path.size() || path[i] != '[') return std::nullopt;
