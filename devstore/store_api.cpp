@@ -95,7 +95,7 @@ std::optional<Reply> StoreService::store_api(const httplib::Request& req, const 
     constexpr std::string_view name_key = "username=", password_key = "&password=";
     std::size_t split = body.find(password_key);
     if (body.rfind(name_key, 0) != 0 || split == std::string::npos) {
-      return json_reply(php_reply(1, "请输入账号和密码"));
+      return json_reply(php_reply(1, "账号或密码错误"));
     }
     std::string username =
         form_decode(std::string_view(body).substr(name_key.size(), split - name_key.size()));
