@@ -232,7 +232,7 @@ namespace {
 struct Node {
   enum class Kind { source, object, array, text } kind = Kind::source;
   element source;
-  std::vector<std::pair<std::string, Node>> members;
+  std::vector<std::string> names;  // an object's member names, beside their values in items
   std::vector<Node> items;
   std::string text;  // a value already written as JSON
 
@@ -250,7 +250,8 @@ struct Node {
     if (source.type() == element_type::OBJECT) {
       kind = Kind::object;
       for (const auto& [key, value] : json::unique_members(source.get_object().value_unsafe())) {
-        members.emplace_back(std::string(key), Node{.source = value});
+        names.emplace_back(key);
+        items.push_back(Node{.source = value});
       }
       return true;
     }
@@ -272,8 +273,8 @@ struct Node {
   }
 
   Node* member(std::string_view name) {
-    for (auto& [key, value] : members) {
-      if (key == name) return &value;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+      if (names[k] == name) return &items[k];
     }
     return nullptr;
   }
@@ -297,11 +298,11 @@ struct Node {
         return;
       case Kind::object: {
         out.push_back('{');
-        for (std::size_t k = 0; k < members.size(); ++k) {
+        for (std::size_t k = 0; k < names.size(); ++k) {
           if (k > 0) out.push_back(',');
-          json::append_string(out, members[k].first);
+          json::append_string(out, names[k]);
           out.push_back(':');
-          members[k].second.write(out);
+          items[k].write(out);
         }
         out.push_back('}');
         return;
@@ -338,7 +339,8 @@ bool assign(Node& parent, const Step& step, Node value) {
     if (Node* existing = parent.member(name)) {
       *existing = std::move(value);
     } else {
-      parent.members.emplace_back(name, std::move(value));
+      parent.names.push_back(name);
+      parent.items.push_back(std::move(value));
     }
     return true;
   }
@@ -630,7 +632,13 @@ void JsonDocument::remove_member(std::string_view path) {
         const Step& last = steps->back();
         if (parent->kind == Node::Kind::object) {
           const std::string name = last.is_index ? index_name(last.index) : std::string(last.name);
-          return std::erase_if(parent->members, [&](const auto& member) { return member.first == name; }) > 0;
+          for (std::size_t k = 0; k < parent->names.size(); ++k) {
+            if (parent->names[k] != name) continue;
+            parent->names.erase(parent->names.begin() + static_cast<std::ptrdiff_t>(k));
+            parent->items.erase(parent->items.begin() + static_cast<std::ptrdiff_t>(k));
+            return true;
+          }
+          return false;
         }
         // Deleting an array element leaves a hole, written as null.
         Node* item = parent->child(last);

@@ -1,0 +1,23 @@
+// The HTTP engine's charset search: the META pattern over the first 1024 bytes of a hostile page,
+// then the page decoded from whatever charset name it declared.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "util/gbk.hpp"
+#include "util/regex_matcher.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace quillora::util;
+  const std::string_view body(reinterpret_cast<const char*>(data), size);
+  const std::string_view text = body.substr(0, body.find('\0'));
+  RegexMatcher matcher;
+  if (!matcher.search(R"(<meta.+?charset=[^\w]?([-\w]+))", text.substr(0, 1024))) return 0;
+  int position = 0;
+  matcher.match_text(1, &position);
+  const std::string charset = matcher.submatch_text(1, 1, &position);
+  matcher.replace("$1");
+  if (!charset.empty()) charset_to_gbk(body, charset);
+  return 0;
+}
