@@ -43,7 +43,10 @@ TerminalWindow::TerminalWindow() : stderr_is_terminal_(::isatty(STDERR_FILENO) =
   texts_[app::Control::progress_label] = "下载进度：无"_gbk;
 }
 
-TerminalWindow::~TerminalWindow() { workers_.join_all(); }
+TerminalWindow::~TerminalWindow() {
+  workers_.join_all();
+  if (drawing_) std::fputs("\n", stderr);
+}
 
 std::string TerminalWindow::text(app::Control control) {
   auto it = texts_.find(control);
@@ -83,6 +86,7 @@ void TerminalWindow::message_box(const std::string& text, const std::string&) {
     std::fputs("\n", stderr);
     drawing_ = false;
   }
+  bar_shown_ = false;
   print_line(is_result(text) ? stdout : stderr, text);
 }
 
@@ -123,6 +127,7 @@ void TerminalWindow::run_and_wait(const std::function<void()>& job, bool allow_i
     process_events();
     if (interrupted() && on_interrupt) on_interrupt();
   };
+  if (allow_input) bar_shown_ = true;
   auto next_tick = std::chrono::steady_clock::now() + tick_interval;
   while (!done.load()) {
     turn();
@@ -139,16 +144,14 @@ void TerminalWindow::run_and_wait(const std::function<void()>& job, bool allow_i
   if (!allow_input) return;
   if (final_line) texts_[app::Control::progress_label] = final_line();
   if (stderr_is_terminal_) {
-    draw_progress();
-    if (drawing_) std::fputs("\n", stderr);
+    draw_progress();  // the bar stays until the outcome is printed below it
   } else {
     print_line(stderr, texts_[app::Control::progress_label]);
   }
-  drawing_ = false;
 }
 
 void TerminalWindow::draw_progress() {
-  if (!stderr_is_terminal_) return;
+  if (!stderr_is_terminal_ || !bar_shown_) return;
   const int clamped = std::clamp(progress_, 0, 100);
   const int filled = clamped * bar_cells / 100;
   std::string line = "\r\033[K[" + std::string(filled, '#') + std::string(bar_cells - filled, '.') + "] " +

@@ -65,7 +65,8 @@ class TerminalWindow : public app::Window {
   int selected_ = -1;
   int end_status_ = -1;
   int progress_ = 0;
-  bool drawing_ = false;  // a progress bar is on the terminal's last line
+  bool bar_shown_ = false;  // from the start of a transfer until its outcome is printed
+  bool drawing_ = false;    // a progress bar is on the terminal's last line
   const bool stderr_is_terminal_;
 
   std::mutex queue_mutex_;
