@@ -1,7 +1,7 @@
 // The store's API: page count, catalogue pages, recommendation, login check, sign-in, download link.
 #include <cstdlib>
-#include <regex>
 
+#include "path_match.hpp"
 #include "php_json.hpp"
 #include "service.hpp"
 #include "text_codec.hpp"
@@ -10,11 +10,15 @@ namespace quillora::devstore {
 namespace {
 constexpr int oversized_page_count = 5000;
 
-int to_int(const std::string& digits) {
-  long value = std::strtol(digits.c_str(), nullptr, 10);
-  if (value > 1'000'000'000) return 1'000'000'000;
-  if (value < -1'000'000'000) return -1'000'000'000;
-  return static_cast<int>(value);
+// "<robot>/p/<page>" of the catalogue paths.
+std::optional<std::pair<int, int>> robot_and_page(const std::optional<std::string>& rest) {
+  if (!rest) return std::nullopt;
+  std::size_t split = rest->find("/p/");
+  if (split == std::string::npos) return std::nullopt;
+  auto robot = whole_number(std::string_view(*rest).substr(0, split));
+  auto page = whole_number(std::string_view(*rest).substr(split + 3));
+  if (!robot || !page) return std::nullopt;
+  return std::pair(*robot, *page);
 }
 
 // The value of key in a form body (first occurrence), percent-decoded.
@@ -62,25 +66,19 @@ std::string plugins_json(const std::vector<Plugin>& plugins) {
 
 std::optional<Reply> StoreService::store_api(const httplib::Request& req, const std::string& path,
                                              const Faults& faults) {
-  static const std::regex page_count_path(R"(/Api/Plugin/getlstcount/robot/(-?\d+)/p/(-?\d+))");
-  static const std::regex page_path(R"(/Api/Plugin/lst/robot/(-?\d+)/p/(-?\d+))");
-  static const std::regex recommend_path(R"(/Api/Plugin/recom/plugin_id/(.*))");
-  static const std::regex download_path(R"(/Api/Plugin/download/plugin_id/(.*))");
-  std::smatch match;
-
-  if (std::regex_match(path, match, page_count_path)) {
-    return json_reply(php_reply(0, std::to_string(catalogue_.page_count(to_int(match[1])))));
+  if (auto query = robot_and_page(between(path, "/Api/Plugin/getlstcount/robot/"))) {
+    return json_reply(php_reply(0, std::to_string(catalogue_.page_count(query->first))));
   }
-  if (std::regex_match(path, match, page_path)) {
-    int robot = to_int(match[1]);
+  if (auto query = robot_and_page(between(path, "/Api/Plugin/lst/robot/"))) {
+    auto [robot, page] = *query;
     if (faults.big) return json_reply(plugins_json(catalogue_.oversized_page(robot, oversized_page_count)));
-    return json_reply(plugins_json(catalogue_.page(robot, to_int(match[2]))));
+    return json_reply(plugins_json(catalogue_.page(robot, page)));
   }
-  if (std::regex_match(path, match, recommend_path)) {
+  if (auto plugin_id = between(path, "/Api/Plugin/recom/plugin_id/")) {
     if (!catalogue_.valid_login(form_value(req.body, "uid"), form_value(req.body, "token"))) {
       return json_reply(php_reply(1, "请先登录"));
     }
-    if (!catalogue_.recommend(match[1])) return json_reply(php_reply(1, "插件不存在"));
+    if (!catalogue_.recommend(*plugin_id)) return json_reply(php_reply(1, "插件不存在"));
     return json_reply(php_reply(0, "打榜成功"));
   }
   if (path == "/Api/User/check_login") {
@@ -110,8 +108,8 @@ std::optional<Reply> StoreService::store_api(const httplib::Request& req, const 
                           .text("uid", account->uid)
                           .str());
   }
-  if (std::regex_match(path, match, download_path)) {
-    auto plugin = catalogue_.find(match[1]);
+  if (auto plugin_id = between(path, "/Api/Plugin/download/plugin_id/")) {
+    auto plugin = catalogue_.find(*plugin_id);
     if (!plugin) return json_reply(php_reply(1, "插件不存在或已下架"));
     if (plugin->file_name.empty()) return json_reply(php_reply(1, "该插件暂无下载文件"));
     catalogue_.count_download(plugin->id);

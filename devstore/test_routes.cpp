@@ -1,9 +1,9 @@
 // Endpoints for the transport tests (any method, HTTP and HTTPS): they show the request as it came,
 // answer with a chosen status, cookies, charset or bytes.
 #include <cstdlib>
-#include <regex>
 
 #include "listener.hpp"
+#include "path_match.hpp"
 #include "service.hpp"
 #include "text_codec.hpp"
 
@@ -17,11 +17,6 @@ Reply text_reply(std::string text) {
 }  // namespace
 
 std::optional<Reply> StoreService::test_endpoint(const httplib::Request& req, const std::string& path) {
-  static const std::regex status_path(R"(/test/status/(\d{3}))");
-  static const std::regex charset_path(R"(/test/charset/([^/]+))");
-  static const std::regex bytes_path(R"(/test/bytes/(\d{1,20}))");
-  std::smatch match;
-
   if (path == "/test/echo") {
     // "METHOD TARGET", the header lines as they came with the blank line, then the body.
     const std::string& head = current_connection().head;
@@ -33,17 +28,16 @@ std::optional<Reply> StoreService::test_endpoint(const httplib::Request& req, co
     echo += req.body;
     return text_reply(std::move(echo));
   }
-  if (std::regex_match(path, match, status_path)) {
-    std::string code = match[1];
-    return html_reply(std::atoi(code.c_str()), "Status " + code, "<h1>Status " + code + "</h1>");
+  if (auto code = between(path, "/test/status/"); code && code->size() == 3 && whole_number(*code) > 99) {
+    return html_reply(*whole_number(*code), "Status " + *code, "<h1>Status " + *code + "</h1>");
   }
   if (path == "/test/cookies") {
     Reply reply = text_reply("cookies");
     reply.headers = {{"set-cookie", "a=1; path=/"}, {"Set-Cookie", "b=2"}};
     return reply;
   }
-  if (std::regex_match(path, match, charset_path)) {
-    std::string charset = match[1];
+  if (auto charset_name = between(path, "/test/charset/"); charset_name && !charset_name->empty()) {
+    const std::string& charset = *charset_name;
     std::string page = "<html><head>";
     if (req.get_param_value("late") == "1") page += "<!--" + std::string(1093, 'x') + "-->";  // 1,100 bytes
     page += "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=" + charset +
@@ -53,9 +47,11 @@ std::optional<Reply> StoreService::test_endpoint(const httplib::Request& req, co
     return Reply{.content_type = "text/html", .body = text_body(std::move(*encoded))};
   }
   if (path == "/test/zero") return text_reply(std::string("ab\0cd", 5));
-  if (std::regex_match(path, match, bytes_path)) {
+  if (auto digits = between(path, "/test/bytes/");
+      digits && !digits->empty() && digits->size() <= 20 &&
+      digits->find_first_not_of("0123456789") == std::string::npos) {
     remember_head();
-    std::uint64_t size = std::strtoull(match[1].str().c_str(), nullptr, 10);
+    std::uint64_t size = std::strtoull(digits->c_str(), nullptr, 10);
     if (size > max_test_bytes) return html_reply(400, "Too large", "<p>Too large.</p>");
     return Reply{.content_type = "application/octet-stream", .body = pattern_body(size, 0), .ranges = true};
   }

@@ -1,7 +1,7 @@
 // The store's web pages: plugin details, author pages, registration, becoming an author, and the
 // web editions of the store ("/web/<robot id>").
-#include <regex>
 
+#include "path_match.hpp"
 #include "service.hpp"
 
 namespace quillora::devstore {
@@ -46,13 +46,8 @@ std::string plugin_list(const std::vector<Plugin>& plugins) {
 }  // namespace
 
 std::optional<Reply> StoreService::web_page(const std::string& path) {
-  static const std::regex info_path(R"(/User/Plugin/info/plugin_id/(.*)\.html)");
-  static const std::regex author_path(R"(/User/Plugin/developer/uid/(.*)\.html)");
-  static const std::regex web_path(R"(/web/(\d+)(/.*)?)");
-  std::smatch match;
-
-  if (std::regex_match(path, match, info_path)) {
-    auto plugin = catalogue_.find(match[1]);
+  if (auto plugin_id = between(path, "/User/Plugin/info/plugin_id/", ".html")) {
+    auto plugin = catalogue_.find(*plugin_id);
     if (!plugin) return html_reply(404, "插件不存在", "<h1>插件不存在</h1>");
     std::string name = escape_html(plugin->member_text("plugin_name"));
     return html_reply(
@@ -61,14 +56,16 @@ std::optional<Reply> StoreService::web_page(const std::string& path) {
             escape_html(plugin->author_uid) + ".html\">" + escape_html(plugin->member_text("nick_name")) +
             "</a></p>\n<h2>简介与更新历史</h2>\n<p>" + escape_html(plugin->member_text("detail")) + "</p>");
   }
-  if (std::regex_match(path, match, author_path)) {
-    auto plugins = catalogue_.by_author(match[1]);
-    std::string author = plugins.empty() ? std::string(match[1]) : plugins.front().member_text("nick_name");
+  if (auto uid = between(path, "/User/Plugin/developer/uid/", ".html")) {
+    auto plugins = catalogue_.by_author(*uid);
+    std::string author = plugins.empty() ? *uid : plugins.front().member_text("nick_name");
     return html_reply(200, escape_html(author) + " 的插件",
                       "<h1>" + escape_html(author) + " 的插件</h1>\n" + plugin_list(plugins));
   }
-  if (std::regex_match(path, match, web_path)) {
-    int robot = std::atoi(match[1].str().c_str());
+  if (auto rest = between(path, "/web/")) {
+    auto robot_id = whole_number(rest->substr(0, rest->find('/')));
+    if (!robot_id) return std::nullopt;
+    int robot = *robot_id;
     std::string name = catalogue_.robot_name(robot);
     return html_reply(
         200, "Quillora 网页版 - " + escape_html(name),
