@@ -138,11 +138,14 @@ void start_page_load(StoreContext& ctx) {
   // Each load knows its number; only the latest one may put rows into the list, so that two loads
   // running at once never mix their pages. Every load enables the paging buttons at its end.
   std::uint64_t generation = ++state.page_generation;
-  window.start_worker([&state, &window, endpoints = ctx.endpoints, generation] {
+  // The page is taken now, on the window's thread: a worker that starts late must still fetch the page
+  // it was started for, not whichever page a later click has chosen meanwhile.
+  const int robot_id = state.robot_id, page = state.current_page;
+  window.start_worker([&state, &window, endpoints = ctx.endpoints, generation, robot_id, page] {
     window.post([&state, &window, generation] {
       if (state.page_generation == generation) window.clear_rows();
     });
-    auto rows = fetch_catalogue_page(endpoints, state.robot_id, state.current_page);
+    auto rows = fetch_catalogue_page(endpoints, robot_id, page);
     window.post([&state, &window, generation, rows = std::move(rows)] {
       if (state.page_generation == generation) {
         window.clear_rows();
