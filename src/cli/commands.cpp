@@ -240,7 +240,8 @@ constexpr Command commands[] = {
     {"download", "download PLUGIN_ID", 1, 1,
      "Downloads a plugin into the host robot's plugin directory. The file is written beside its\n"
      "target as NAME.part and replaces the target only when complete. Progress goes to standard\n"
-     "error. Ctrl-C stops the transfer (the .part file stays) and exits with status 130.\n",
+     "error. Ctrl-C stops the transfer (the .part file stays) and exits with status 130; a second\n"
+     "Ctrl-C ends the program at once.\n",
      download_command},
 };
 

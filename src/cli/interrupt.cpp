@@ -22,6 +22,8 @@ void install_interrupt_handler(net::RangedDownloader& downloader) {
   interrupted_downloader = &downloader;
   struct sigaction action {};
   action.sa_handler = on_interrupt;
+  // Once only: a second Ctrl-C ends the program at once, for a stop that takes too long.
+  action.sa_flags = SA_RESETHAND;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
 }

@@ -5,7 +5,8 @@
 
 namespace quillora::cli {
 
-// Installs the SIGINT handler; downloader is stopped by it (its stop only sets an atomic flag).
+// Installs the SIGINT handler for one Ctrl-C; downloader is stopped by it (its stop only sets an
+// atomic flag). A second Ctrl-C ends the program the default way.
 void install_interrupt_handler(net::RangedDownloader& downloader);
 bool interrupted();
 

@@ -42,10 +42,22 @@ bool keeps_partial_file(net::TransferEnd end) {
   return end != net::TransferEnd::write_error && end != net::TransferEnd::file_error;
 }
 
-// Runs the prepared transfer on a worker while the window stays usable. The progress bar moves
-// on the window's thread, and only when the percent changes, so a fast transfer does not flood
+// The transfer's progress routine, on the transfer's thread after every chunk: the progress bar
+// moves on the window's thread, and only when the percent changes, so a fast transfer does not flood
 // the window with calls. A call that arrives after the transfer has ended is dropped, so the bar
 // never falls back from the final position set by the task.
+void report_progress(app::Window& window, const net::RangedDownloader& downloader, int& shown,
+                     const std::shared_ptr<bool>& transfer_live) {
+  const int position = bar_position(downloader);
+  if (position == shown) return;
+  shown = position;
+  window.post([&window, transfer_live, position] {
+    if (*transfer_live) window.set_progress(position);
+  });
+}
+
+// Runs the prepared transfer on a worker while the window stays usable (its timer, its close rule,
+// a second "下载" meeting the guard).
 bool run_transfer(StoreContext& ctx) {
   app::AppState& state = ctx.state;
   app::Window& window = ctx.window;
@@ -55,14 +67,7 @@ bool run_transfer(StoreContext& ctx) {
       [&] {
         int shown = 0;
         ok = state.downloader.run(
-            [&] {
-              const int position = bar_position(state.downloader);
-              if (position == shown) return;
-              shown = position;
-              window.post([&window, transfer_live, position] {
-                if (*transfer_live) window.set_progress(position);
-              });
-            },
+            [&] { report_progress(window, state.downloader, shown, transfer_live); },
             [&] { window.post([&state, &window] { finish_stopped_download(state, window); }); });
       },
       /*allow_input=*/true);
