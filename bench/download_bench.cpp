@@ -3,6 +3,7 @@
 // its worker: read the percent after every chunk and post it to a window thread when it changes.
 // Usage: download_bench URL DIR [RUNS]   (DIR receives the files, which are removed after each run)
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -75,18 +76,32 @@ long peak_rss_kib() {
   return -1;
 }
 
+// Wall-clock and CPU seconds of one transfer; the CPU figure stays meaningful on a busy machine.
+struct Timing {
+  double wall = -1;
+  double cpu = 0;
+};
+
+double cpu_seconds(int who) {
+  rusage usage{};
+  getrusage(who, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 double seconds_since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Seconds for one transfer into path, or a negative number when it failed. stop_after > 0 stops the
+// One transfer into path; wall < 0 when it failed. stop_after > 0 stops the
 // transfer once that many bytes are in (the warm-up).
-double run_downloader(RangedDownloader& downloader, WindowThread& window, const std::string& url,
+Timing run_downloader(RangedDownloader& downloader, WindowThread& window, const std::string& url,
                       const std::filesystem::path& path, std::int64_t stop_after = 0) {
   std::filesystem::remove(path);
   std::filesystem::path target = path;
-  if (!downloader.prepare(url, target, true)) return -1;
+  if (!downloader.prepare(url, target, true)) return {};
   int shown = 0;
+  const double cpu_start = cpu_seconds(RUSAGE_SELF);
   const auto start = Clock::now();
   const bool ok = downloader.run(
       [&] {
@@ -97,22 +112,23 @@ double run_downloader(RangedDownloader& downloader, WindowThread& window, const 
         window.post([percent] { bar_position = percent; });
       },
       [] {});
-  const double seconds = seconds_since(start);
-  return ok || stop_after > 0 ? seconds : -1;
+  const Timing timing{seconds_since(start), cpu_seconds(RUSAGE_SELF) - cpu_start};
+  return ok || stop_after > 0 ? timing : Timing{};
 }
 
-double run_curl(const std::string& url, const std::filesystem::path& path) {
+Timing run_curl(const std::string& url, const std::filesystem::path& path) {
   std::filesystem::remove(path);
   std::vector<std::string> args = {"curl", "-s", "-S", "-f", "-o", path.string(), url};
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
+  const double cpu_start = cpu_seconds(RUSAGE_CHILDREN);
   const auto start = Clock::now();
   pid_t child = 0;
-  if (posix_spawnp(&child, "curl", nullptr, nullptr, argv.data(), environ) != 0) return -1;
+  if (posix_spawnp(&child, "curl", nullptr, nullptr, argv.data(), environ) != 0) return {};
   int status = 0;
-  if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-  return seconds_since(start);
+  if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
+  return {seconds_since(start), cpu_seconds(RUSAGE_CHILDREN) - cpu_start};
 }
 
 double median(std::vector<double> values) {
@@ -138,45 +154,49 @@ int main(int argc, char** argv) {
   const std::filesystem::path ours = dir / "downloader.bin";
   const std::filesystem::path theirs = dir / "curl.bin";
   // Warm-up: libcurl's and the allocator's first-use costs stay out of the memory figure.
-  if (run_downloader(downloader, window, url, ours, 16 << 20) < 0) {
+  if (run_downloader(downloader, window, url, ours, 16 << 20).wall < 0) {
     std::fprintf(stderr, "warm-up transfer failed\n");
     return 1;
   }
   const long rss_before = peak_rss_kib();
 
-  std::vector<double> our_rates;
-  std::vector<double> curl_rates;
+  std::vector<double> our_rates, curl_rates, our_cpu, curl_cpu;
   std::int64_t bytes = 0;
   for (int i = 0; i < runs; ++i) {
     // Alternate who goes first, so that neither always meets a warmer or colder page cache.
-    double our_seconds = 0;
-    double curl_seconds = 0;
+    Timing our_run, curl_run;
     for (int turn = 0; turn < 2; ++turn) {
       if ((turn == 0) == (i % 2 == 0)) {
-        our_seconds = run_downloader(downloader, window, url, ours);
+        our_run = run_downloader(downloader, window, url, ours);
         bytes = downloader.downloaded();
-        if (our_seconds < 0 || std::filesystem::file_size(ours) != static_cast<std::uintmax_t>(bytes)) {
+        if (our_run.wall < 0 || std::filesystem::file_size(ours) != static_cast<std::uintmax_t>(bytes)) {
           std::fprintf(stderr, "downloader run %d failed\n", i + 1);
           return 1;
         }
         std::filesystem::remove(ours);
       } else {
-        curl_seconds = run_curl(url, theirs);
-        if (curl_seconds < 0) {
+        curl_run = run_curl(url, theirs);
+        if (curl_run.wall < 0) {
           std::fprintf(stderr, "curl run %d failed\n", i + 1);
           return 1;
         }
         std::filesystem::remove(theirs);
       }
     }
-    our_rates.push_back(static_cast<double>(bytes) / our_seconds / 1e9);
-    curl_rates.push_back(static_cast<double>(bytes) / curl_seconds / 1e9);
-    std::printf("run %d: downloader %.3f GB/s, curl %.3f GB/s\n", i + 1, our_rates.back(), curl_rates.back());
+    const double gib = static_cast<double>(bytes) / (1 << 30);
+    our_rates.push_back(static_cast<double>(bytes) / our_run.wall / 1e9);
+    curl_rates.push_back(static_cast<double>(bytes) / curl_run.wall / 1e9);
+    our_cpu.push_back(our_run.cpu / gib);
+    curl_cpu.push_back(curl_run.cpu / gib);
+    std::printf("run %d: downloader %.3f GB/s (%.2f CPU s/GiB), curl %.3f GB/s (%.2f CPU s/GiB)\n", i + 1,
+                our_rates.back(), our_cpu.back(), curl_rates.back(), curl_cpu.back());
   }
   const double ours_median = median(our_rates);
   const double curl_median = median(curl_rates);
   std::printf("%lld bytes, %d runs each, medians: downloader %.3f GB/s, curl -o %.3f GB/s, ratio %.2f\n",
               static_cast<long long>(bytes), runs, ours_median, curl_median, ours_median / curl_median);
+  std::printf("CPU seconds per GiB, medians: downloader %.2f, curl -o %.2f\n", median(our_cpu),
+              median(curl_cpu));
   std::printf("downloader peak RSS growth: %ld KiB\n", peak_rss_kib() - rss_before);
   return 0;
 }
