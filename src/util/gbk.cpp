@@ -136,14 +136,26 @@ std::string gbk_to_utf8(std::string_view gbk) { return utf16_to_utf8(gbk_to_utf1
 
 std::string utf8_to_gbk(std::string_view utf8) {
   if (utf8.empty()) return {};
-  std::u16string wide(utf8.size() + 1, u'\0');
-  int32_t length = 0;
-  UErrorCode status = U_ZERO_ERROR;
-  u_strFromUTF8WithSub(wide.data(), static_cast<int32_t>(wide.size()), &length, utf8.data(),
-                       static_cast<int32_t>(utf8.size()), 0xFFFD, nullptr, &status);
-  if (U_FAILURE(status)) return {};
-  wide.resize(static_cast<std::size_t>(length));
-  return utf16_to_gbk(wide);
+  thread_local Converter utf8_converter = open_converter("UTF-8");
+  UConverter* gbk = gbk_converter();
+  if (!utf8_converter || gbk == nullptr) return {};
+  // Straight from UTF-8 to GBK: ICU has a direct path for this pair, and a GBK text is never longer
+  // than its UTF-8 form (invalid bytes and characters outside GBK each become one '?').
+  std::string out(utf8.size() + 8, '\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    char* target = out.data();
+    const char* source = utf8.data();
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_convertEx(gbk, utf8_converter.get(), &target, out.data() + out.size(), &source,
+                   utf8.data() + utf8.size(), nullptr, nullptr, nullptr, nullptr, true, true, &status);
+    if (U_SUCCESS(status)) {
+      out.resize(static_cast<std::size_t>(target - out.data()));
+      return out;
+    }
+    if (status != U_BUFFER_OVERFLOW_ERROR) return {};
+    out.assign(utf8.size() * 2 + 8, '\0');
+  }
+  return {};
 }
 
 std::string charset_to_gbk(std::string_view bytes, std::string_view charset) {

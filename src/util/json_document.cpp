@@ -30,7 +30,14 @@ bool ascii_only(std::string_view text) {
 }
 
 // GBK in, UTF-8 for the parser; ASCII (the usual reply, its Chinese written as \u escapes) is both.
-std::string utf8_of(std::string_view gbk) { return ascii_only(gbk) ? std::string(gbk) : gbk_to_utf8(gbk); }
+// The result has room for the parser's padding, so that parsing needs no further copy.
+std::string utf8_of(std::string_view gbk) {
+  if (!ascii_only(gbk)) return gbk_to_utf8(gbk);
+  std::string utf8;
+  utf8.reserve(gbk.size() + simdjson::SIMDJSON_PADDING);
+  utf8.assign(gbk);
+  return utf8;
+}
 std::string gbk_of(std::string utf8) { return ascii_only(utf8) ? utf8 : utf8_to_gbk(utf8); }
 
 // One parsed text. Immutable, so any number of documents can read it at once.
@@ -39,16 +46,24 @@ struct Parsed {
   element root;
 };
 
-std::shared_ptr<const Parsed> parse_utf8(std::string_view utf8) {
+std::shared_ptr<const Parsed> parse_utf8(std::string utf8) {
   if (utf8.size() > kMaxTextBytes) return nullptr;
+  utf8.reserve(utf8.size() + simdjson::SIMDJSON_PADDING);
   thread_local simdjson::dom::parser parser(simdjson::SIMDJSON_MAXSIZE_BYTES);
-  auto parsed = std::make_shared<Parsed>();
   if (parser.max_depth() != kMaxDepth && parser.allocate(std::max<std::size_t>(utf8.size(), 64), kMaxDepth)) {
     return nullptr;
   }
-  if (parser.parse_into_document(parsed->document, utf8.data(), utf8.size()).get(parsed->root))
+  auto parsed = std::make_shared<Parsed>();
+  if (parser.parse_into_document(parsed->document, utf8.data(), utf8.size(), false).get(parsed->root)) {
     return nullptr;
+  }
   return parsed;
+}
+
+// A reply too large for any page is refused before it is converted.
+std::shared_ptr<const Parsed> parse_gbk(std::string_view gbk) {
+  if (gbk.size() > kMaxTextBytes) return nullptr;
+  return parse_utf8(utf8_of(gbk));
 }
 
 const std::shared_ptr<const Parsed>& empty_object() {
@@ -74,6 +89,14 @@ bool name_start(char c) {
          static_cast<unsigned char>(c) >= 0x80;
 }
 bool name_char(char c) { return name_start(c) || (c >= '0' && c <= '9'); }
+
+bool plain_name(std::string_view path) {
+  if (path.empty() || !name_start(path[0]) || static_cast<unsigned char>(path[0]) >= 0x80) return false;
+  for (const char c : path) {
+    if (!name_char(c) || static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
 
 // Splits a UTF-8 path into steps; nothing when it is not a well-formed reference for the form.
 std::optional<std::vector<Step>> parse_path(std::string_view path, PathForm form) {
@@ -182,6 +205,14 @@ struct JsonDocument::Impl {
   // Follows the path the way a script engine evaluates the reference: a missing last step is
   // undefined; a step below a missing or null value is an error.
   Resolved resolve(std::string_view gbk_path, PathForm form) const {
+    if (plain_name(gbk_path)) {
+      // The loader's case, one member of the root, without splitting a path.
+      if (null_root()) return {};
+      simdjson::dom::object object;
+      if (root.get_object().get(object)) return {Outcome::undefined, {}};
+      const std::optional<element> member = find_member(object, gbk_path);
+      return member ? Resolved{Outcome::value, *member} : Resolved{Outcome::undefined, {}};
+    }
     const std::string utf8 = ascii_only(gbk_path) ? std::string() : gbk_to_utf8(gbk_path);
     const auto steps = parse_path(utf8.empty() ? gbk_path : utf8, form);
     if (!steps) return {};
@@ -355,7 +386,7 @@ bool assign(Node& parent, const Step& step, Node value) {
 
 // A JSON text from the caller, checked and rewritten in the document's own form (UTF-8).
 std::optional<std::string> json_value(std::string_view gbk) {
-  const auto parsed = parse_utf8(utf8_of(gbk));
+  const auto parsed = parse_gbk(gbk);
   if (!parsed) return std::nullopt;
   std::string out;
   json::append_value(out, parsed->root);
@@ -403,7 +434,7 @@ void JsonDocument::initialise() { impl_ = std::make_shared<Impl>(empty_object())
 
 bool JsonDocument::parse(std::string_view text) {
   // A fresh document: copies taken before no longer see this one.
-  impl_ = std::make_shared<Impl>(parse_utf8(utf8_of(text)));
+  impl_ = std::make_shared<Impl>(parse_gbk(text));
   return !impl_->null_root();
 }
 
@@ -419,7 +450,7 @@ void rewrite(const std::shared_ptr<const Parsed>& parsed, element root, Change&&
   if (!change(node)) return;
   std::string text;
   node.write(text);
-  if (auto reparsed = parse_utf8(text)) result = std::move(reparsed);
+  if (auto reparsed = parse_utf8(std::move(text))) result = std::move(reparsed);
 }
 }  // namespace
 
@@ -661,7 +692,7 @@ void JsonDocument::reset_as(JsonKind kind) {
 void JsonDocument::set_root(std::string_view value, bool as_json) {
   const auto json = value_of(value, as_json);
   if (!json) return;
-  if (auto parsed = parse_utf8(*json)) impl_->replace(std::move(parsed));
+  if (auto parsed = parse_utf8(*std::move(json))) impl_->replace(std::move(parsed));
 }
 
 bool JsonDocument::has_member(std::string_view path) const {

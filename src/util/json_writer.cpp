@@ -51,6 +51,12 @@ void append_string(std::string& out, std::string_view s) {
       ++i;
       continue;
     }
+    // Only these lead bytes start a sequence that may need an escape; CJK text skips ahead.
+    if (byte >= 0xC0 && byte != 0xC2 && byte != 0xD8 && byte != 0xDC && byte != 0xE1 && byte != 0xE2 &&
+        byte != 0xEF) {
+      i += byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+      continue;
+    }
     const auto [length, c] = byte < 0x80 ? std::pair<std::size_t, char32_t>{1, byte} : decode_utf8(s, i);
     const char* named = nullptr;
     switch (c) {
