@@ -441,51 +441,42 @@ bool JsonDocument::parse(std::string_view text) {
 std::string JsonDocument::to_text() const { return get_text({}, true); }
 
 namespace {
-// Runs one write on a mutable copy of the root and, when it changed something, makes the new text
-// the document. A result that cannot be parsed back (too deep) changes nothing.
+// Runs one write on a mutable copy of the root; when it changed something, the new text parsed, to
+// become the document. Null when nothing changed or the result cannot be parsed back (too deep).
 template <typename Change>
-void rewrite(const std::shared_ptr<const Parsed>& parsed, element root, Change&& change,
-             std::shared_ptr<const Parsed>& result) {
+std::shared_ptr<const Parsed> rewritten(const std::shared_ptr<const Parsed>& parsed, element root,
+                                        Change&& change) {
   Node node = parsed ? Node{.source = root} : Node::of_text("null");
-  if (!change(node)) return;
+  if (!change(node)) return nullptr;
   std::string text;
   node.write(text);
-  if (auto reparsed = parse_utf8(std::move(text))) result = std::move(reparsed);
+  return parse_utf8(std::move(text));
+}
+
+// The document with the member at a path (created or replaced) set to a value already written as JSON.
+std::shared_ptr<const Parsed> assigned(const std::shared_ptr<const Parsed>& parsed, element root,
+                                       std::string_view path, const std::optional<std::string>& json) {
+  const auto steps = parse_path(utf8_of(path), PathForm::member);
+  if (!steps || !json) return nullptr;
+  return rewritten(parsed, root, [&](Node& node) {
+    Node* parent = parent_of(node, *steps);
+    return parent != nullptr && assign(*parent, steps->back(), Node::of_text(*json));
+  });
 }
 }  // namespace
 
 void JsonDocument::set_text(std::string_view path, std::string_view value, bool as_json) {
   if (as_json) {
     set_json(path, value.empty() ? std::string_view("{}") : value);
-    return;
+  } else if (auto result = assigned(impl_->parsed, impl_->root, path, string_value(value))) {
+    impl_->replace(std::move(result));
   }
-  const auto steps = parse_path(utf8_of(path), PathForm::member);
-  const auto json = string_value(value);
-  if (!steps || !json) return;
-  std::shared_ptr<const Parsed> result;
-  rewrite(
-      impl_->parsed, impl_->root,
-      [&](Node& root) {
-        Node* parent = parent_of(root, *steps);
-        return parent != nullptr && assign(*parent, steps->back(), Node::of_text(*json));
-      },
-      result);
-  if (result) impl_->replace(std::move(result));
 }
 
 void JsonDocument::set_json(std::string_view path, std::string_view value) {
-  const auto steps = parse_path(utf8_of(path), PathForm::member);
-  const auto json = json_value(value);
-  if (!steps || !json) return;
-  std::shared_ptr<const Parsed> result;
-  rewrite(
-      impl_->parsed, impl_->root,
-      [&](Node& root) {
-        Node* parent = parent_of(root, *steps);
-        return parent != nullptr && assign(*parent, steps->back(), Node::of_text(*json));
-      },
-      result);
-  if (result) impl_->replace(std::move(result));
+  if (auto result = assigned(impl_->parsed, impl_->root, path, json_value(value))) {
+    impl_->replace(std::move(result));
+  }
 }
 
 void JsonDocument::set_number(std::string_view path, double number) {
@@ -567,29 +558,25 @@ void JsonDocument::push(std::string_view value, std::string_view path, bool as_j
   const auto steps = parse_path(utf8_of(path), PathForm::bare);
   const auto json = value_of(value, as_json);
   if (!steps || !json) return;
-  std::shared_ptr<const Parsed> result;
-  rewrite(
-      impl_->parsed, impl_->root,
-      [&](Node& root) {
-        Node* target = &root;
-        if (!steps->empty()) {
-          Node* parent = parent_of(root, *steps);
-          if (parent == nullptr) return false;
-          target = parent->child(steps->back());
-          if (target == nullptr || !target->array_value()) {
-            Node fresh = Node::of_text("[]");
-            if (!assign(*parent, steps->back(), std::move(fresh))) return false;
-            target = parent->child(steps->back());
-          }
-        } else if (!root.array_value()) {
-          root = Node::of_text("[]");
-        }
-        if (target->kind == Node::Kind::text) *target = Node{.kind = Node::Kind::array};
-        if (!target->open()) return false;
-        target->items.push_back(Node::of_text(*json));
-        return true;
-      },
-      result);
+  auto result = rewritten(impl_->parsed, impl_->root, [&](Node& root) {
+    Node* target = &root;
+    if (!steps->empty()) {
+      Node* parent = parent_of(root, *steps);
+      if (parent == nullptr) return false;
+      target = parent->child(steps->back());
+      if (target == nullptr || !target->array_value()) {
+        Node fresh = Node::of_text("[]");
+        if (!assign(*parent, steps->back(), std::move(fresh))) return false;
+        target = parent->child(steps->back());
+      }
+    } else if (!root.array_value()) {
+      root = Node::of_text("[]");
+    }
+    if (target->kind == Node::Kind::text) *target = Node{.kind = Node::Kind::array};
+    if (!target->open()) return false;
+    target->items.push_back(Node::of_text(*json));
+    return true;
+  });
   if (result) impl_->replace(std::move(result));
 }
 
@@ -627,57 +614,48 @@ void JsonDocument::set_element(int index, std::string_view value, bool as_json) 
   const auto json = value_of(value, as_json);
   if (!json || impl_->null_root()) return;
   const Step step{.is_index = true, .index = index};
-  std::shared_ptr<const Parsed> result;
-  rewrite(
-      impl_->parsed, impl_->root,
-      [&](Node& root) { return root.open() && assign(root, step, Node::of_text(*json)); }, result);
+  auto result = rewritten(impl_->parsed, impl_->root, [&](Node& root) {
+    return root.open() && assign(root, step, Node::of_text(*json));
+  });
   if (result) impl_->replace(std::move(result));
 }
 
 void JsonDocument::remove_element(int index) {
   if (impl_->null_root() || impl_->root.type() != element_type::ARRAY) return;
-  std::shared_ptr<const Parsed> result;
-  rewrite(
-      impl_->parsed, impl_->root,
-      [&](Node& root) {
-        root.open();
-        const auto size = static_cast<std::int64_t>(root.items.size());
-        const std::int64_t at = index < 0 ? std::max<std::int64_t>(size + index, 0) : index;
-        if (at >= size) return false;
-        root.items.erase(root.items.begin() + at);
-        return true;
-      },
-      result);
+  auto result = rewritten(impl_->parsed, impl_->root, [&](Node& root) {
+    root.open();
+    const auto size = static_cast<std::int64_t>(root.items.size());
+    const std::int64_t at = index < 0 ? std::max<std::int64_t>(size + index, 0) : index;
+    if (at >= size) return false;
+    root.items.erase(root.items.begin() + at);
+    return true;
+  });
   if (result) impl_->replace(std::move(result));
 }
 
 void JsonDocument::remove_member(std::string_view path) {
   const auto steps = parse_path(utf8_of(path), PathForm::member);
   if (!steps) return;
-  std::shared_ptr<const Parsed> result;
-  rewrite(
-      impl_->parsed, impl_->root,
-      [&](Node& root) {
-        Node* parent = parent_of(root, *steps);
-        if (parent == nullptr) return false;
-        const Step& last = steps->back();
-        if (parent->kind == Node::Kind::object) {
-          const std::string name = last.is_index ? index_name(last.index) : std::string(last.name);
-          for (std::size_t k = 0; k < parent->names.size(); ++k) {
-            if (parent->names[k] != name) continue;
-            parent->names.erase(parent->names.begin() + static_cast<std::ptrdiff_t>(k));
-            parent->items.erase(parent->items.begin() + static_cast<std::ptrdiff_t>(k));
-            return true;
-          }
-          return false;
-        }
-        // Deleting an array element leaves a hole, written as null.
-        Node* item = parent->child(last);
-        if (item == nullptr) return false;
-        *item = Node::of_text("null");
+  auto result = rewritten(impl_->parsed, impl_->root, [&](Node& root) {
+    Node* parent = parent_of(root, *steps);
+    if (parent == nullptr) return false;
+    const Step& last = steps->back();
+    if (parent->kind == Node::Kind::object) {
+      const std::string name = last.is_index ? index_name(last.index) : std::string(last.name);
+      for (std::size_t k = 0; k < parent->names.size(); ++k) {
+        if (parent->names[k] != name) continue;
+        parent->names.erase(parent->names.begin() + static_cast<std::ptrdiff_t>(k));
+        parent->items.erase(parent->items.begin() + static_cast<std::ptrdiff_t>(k));
         return true;
-      },
-      result);
+      }
+      return false;
+    }
+    // Deleting an array element leaves a hole, written as null.
+    Node* item = parent->child(last);
+    if (item == nullptr) return false;
+    *item = Node::of_text("null");
+    return true;
+  });
   if (result) impl_->replace(std::move(result));
 }
 

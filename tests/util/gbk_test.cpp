@@ -25,8 +25,8 @@ TEST(Gbk, CodePage936Forms) {
 
 TEST(Gbk, MissingCharactersBecomeQuestionMarks) {
   EXPECT_EQ(utf8_to_gbk("a😀b"), "a?b");
-  EXPECT_EQ(utf8_to_gbk("ก"), "?");           // Thai
-  EXPECT_EQ(utf16_to_gbk(u"\xD800x"), "?x");  // unpaired surrogate
+  EXPECT_EQ(utf8_to_gbk("ก"), "?");                // Thai
+  EXPECT_EQ(utf16_to_gbk(u"\xD800x"), "?x");       // unpaired surrogate
   EXPECT_EQ(utf8_to_gbk("a\xFF\xE4\xB8"), "a??");  // invalid and cut-off UTF-8
 }
 
