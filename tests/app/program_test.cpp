@@ -2,11 +2,16 @@
 // program run as a process.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QTimer>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/core/exit_clean_up.hpp"
@@ -181,6 +186,61 @@ ProcessResult run_binary(const std::string& args) {
   const int raw = ::pclose(pipe);
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return result;
+}
+
+// Starts the window program offscreen; ends it with SIGTERM once it has looked for its host (the
+// settings directory exists), as a session ending would. Returns the exit status, -1 for a hang or a
+// death by signal.
+int run_until_terminated(const std::filesystem::path& program_dir, const std::string& store_url) {
+  // Everything the child needs is made before fork(): the child of a threaded process may only exec.
+  std::vector<std::string> args{
+      QUILLORA_BINARY, "--program-dir",   program_dir.string(),         "--store-url",
+      store_url,       "--store-tls-url", "https" + store_url.substr(4)};
+  std::vector<std::string> env{"QT_QPA_PLATFORM=offscreen"};
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (std::string(*e).rfind("QT_QPA_PLATFORM=", 0) != 0) env.emplace_back(*e);
+  }
+  std::vector<char*> argv, envp;
+  for (auto& arg : args) argv.push_back(arg.data());
+  for (auto& var : env) envp.push_back(var.data());
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::execve(argv[0], argv.data(), envp.data());
+    ::_exit(127);
+  }
+  if (pid < 0) return -1;
+  const auto deadline = std::chrono::steady_clock::now() + 30s;
+  int raw = 0;
+  bool terminated = false;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (::waitpid(pid, &raw, WNOHANG) == pid) return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    if (!terminated && std::filesystem::is_directory(program_dir / "Quillora配置" / "插件")) {
+      ::kill(pid, SIGTERM);
+      terminated = true;
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, &raw, 0);
+  return -1;
+}
+
+TEST(WindowProcess, TerminationClosesTheWindowAndExitsZero) {
+  TempDir dir;
+  std::ofstream(dir.path() / "vexa.exe") << "MZ";
+  std::string dead_store;
+  { dead_store = ListeningPort().url(); }
+  EXPECT_EQ(run_until_terminated(dir.path(), dead_store), 0);
+}
+
+TEST(WindowProcess, WithoutAHostItAsksNothingOfTheStore) {
+  TempDir dir;
+  ListeningPort store;
+  // The message box waits for its OK; the termination closes it like the user would.
+  EXPECT_EQ(run_until_terminated(dir.path(), store.url()), 0);
+  EXPECT_FALSE(store.connected());
 }
 
 TEST(WindowProcess, HelpListsTheOptionsAndExitsZero) {

@@ -7,6 +7,7 @@
 #include "app/core/exit_clean_up.hpp"
 #include "app/core/program_dirs.hpp"
 #include "app/ui/main_window.hpp"
+#include "app/ui/termination_signals.hpp"
 #include "net/web_request.hpp"
 #include "store/startup.hpp"
 #include "store/store_endpoints.hpp"
@@ -45,6 +46,7 @@ int run_window_program(const app::Options& options) {
   QObject::connect(&window, &MainWindow::closed, [&] {
     if (looping) QCoreApplication::exit(window.exit_status());
   });
+  const TerminationSignals signals_close_the_window;
   window.show();
   if (!store::on_window_created(window.context())) return 0;  // no host robot beside the program
   if (window.was_closed()) return window.exit_status();
