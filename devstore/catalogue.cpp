@@ -49,14 +49,16 @@ std::unique_ptr<Catalogue> Catalogue::load(const std::filesystem::path& file, st
   if (root["page_size"].get_int64().get(page_size) == simdjson::SUCCESS && page_size > 0) {
     catalogue->page_size_ = static_cast<int>(page_size);
   }
+  // Only the plugins are required; a catalogue for one test may leave out robots and accounts.
   simdjson::dom::array robots, plugins, accounts;
-  if (root["robots"].get_array().get(robots) != simdjson::SUCCESS ||
-      root["plugins"].get_array().get(plugins) != simdjson::SUCCESS ||
-      root["accounts"].get_array().get(accounts) != simdjson::SUCCESS) {
-    error = file.string() + ": \"robots\", \"plugins\" and \"accounts\" must be arrays";
+  if (root["plugins"].get_array().get(plugins) != simdjson::SUCCESS) {
+    error = file.string() + ": \"plugins\" must be an array";
     return nullptr;
   }
-  for (simdjson::dom::element robot : robots) {
+  bool has_robots = root["robots"].get_array().get(robots) == simdjson::SUCCESS;
+  bool has_accounts = root["accounts"].get_array().get(accounts) == simdjson::SUCCESS;
+  for (simdjson::dom::element robot : has_robots ? robots : plugins) {
+    if (!has_robots) break;
     int64_t id = 0;
     if (robot["id"].get_int64().get(id) != simdjson::SUCCESS) continue;
     catalogue->robots_[static_cast<int>(id)] = member(robot, "name");
@@ -101,7 +103,8 @@ std::unique_ptr<Catalogue> Catalogue::load(const std::filesystem::path& file, st
     catalogue->ranking_[plugin.robot_id].push_back(catalogue->plugins_.size());
     catalogue->plugins_.push_back(std::move(plugin));
   }
-  for (simdjson::dom::element entry : accounts) {
+  for (simdjson::dom::element entry : has_accounts ? accounts : plugins) {
+    if (!has_accounts) break;
     catalogue->accounts_.push_back({.uid = member(entry, "uid"),
                                     .username = member(entry, "username"),
                                     .password = member(entry, "password")});

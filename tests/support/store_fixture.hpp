@@ -6,6 +6,9 @@
 //   ASSERT_TRUE(store.start());
 //   auto endpoints = store.endpoints();              // http, https and the CA, ready for the client
 //   auto faulty = store.endpoints("/fault/cut");     // the same store, every answer cut halfway
+//
+// The store is told to end with the thread that started it (so that a crashed test leaves no store
+// behind): start it from the test's own thread or a fixture's SetUp, not from a short-lived thread.
 #include <sys/types.h>
 
 #include <chrono>
