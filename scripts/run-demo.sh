@@ -13,7 +13,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j "$(nproc)" --target quillora quillora-store
 demo=${QUILLORA_DEMO_DIR:-$PWD/out/demo}
 robot="$demo/robot"
-mkdir -p "$robot" "$demo/store"
+mkdir -p "$robot/Plugin" "$demo/store"  # Plugin/: where a Vexa robot keeps its plugins
 touch "$robot/vexa.exe"            # the marker of the "Vexa" host robot
 cp "$build/src/app/ui/quillora" "$robot/quillora"
 
