@@ -81,10 +81,10 @@ std::optional<ByteRange> requested_range(const httplib::Request& req, std::uint6
   unsatisfiable = false;
   std::string value = req.get_header_value("Range");
   if (value.rfind("bytes=", 0) != 0 || value.find(',') != std::string::npos) return std::nullopt;
-  std::string spec = value.substr(6);
-  std::size_t dash = spec.find('-');
+  std::string bounds = value.substr(6);
+  std::size_t dash = bounds.find('-');
   if (dash == std::string::npos) return std::nullopt;
-  std::string from = spec.substr(0, dash), to = spec.substr(dash + 1);
+  std::string from = bounds.substr(0, dash), to = bounds.substr(dash + 1);
   auto number = [](const std::string& text, std::uint64_t& out) {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
     out = std::strtoull(text.c_str(), nullptr, 10);
