@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Side-by-side figures in one run: download throughput against curl and peak RSS growth over a 1 GiB
+# download (bench/run_download_bench.sh), and a catalogue page of 300 plugins from the click to its
+# rows in the list against the bare fetch and parse of the same page.
+#   bench/run_compare.sh [RUNS]    (BUILD_DIR, BYTES and WORK_DIR may be set in the environment)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-5}
+build=${BUILD_DIR:-build-bench-soak}
+
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLORA_BENCH=ON -DQUILLORA_TESTS=OFF \
+  -DQUILLORA_GUI=OFF >/dev/null
+cmake --build "$build" --target page_show_bench download_bench quillora-store -j 2 >/dev/null
+
+work=$(mktemp -d "${WORK_DIR:-${TMPDIR:-/tmp}}/quillora-compare-XXXXXX")
+store_pid=
+cleanup() {
+  if [ -n "$store_pid" ]; then
+    kill "$store_pid" 2>/dev/null || true
+    wait "$store_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+if [ "${SKIP_DOWNLOAD:-0}" != 1 ]; then
+echo "== download, ${BYTES:-1073741824} bytes, against curl -o =="
+BUILD_DIR="$build" bench/run_download_bench.sh "$runs" | grep -v '^run '
+fi
+
+# One robot with 300 plugins on its only page: the sample catalogue's plugins, repeated under new
+# ids, so that the cells are of every kind the sample has (Chinese, quotes, CR LF, odd times).
+python3 - devstore/catalogue.json "$work/catalogue.json" <<'PY'
+import json, sys
+sample = json.load(open(sys.argv[1], encoding="utf-8"))
+plugins = [p for p in sample["plugins"] if p.get("robot_id") == 1]
+page = []
+for i in range(300):
+    plugin = dict(plugins[i % len(plugins)])
+    plugin["plugin_id"] = str(200000 + i)
+    page.append(plugin)
+sample["page_size"] = 300
+sample["plugins"] = page
+json.dump(sample, open(sys.argv[2], "w", encoding="utf-8"), ensure_ascii=False)
+PY
+
+mkdir "$work/state"
+"$build/devstore/quillora-store" --state-dir "$work/state" --catalogue "$work/catalogue.json" \
+  >"$work/store.out" 2>"$work/store.err" &
+store_pid=$!
+for _ in $(seq 100); do
+  [ -s "$work/store.out" ] && break
+  sleep 0.1
+done
+http_url=$(sed -n 's/.*"http_url":"\([^"]*\)".*/\1/p' "$work/store.out")
+ca_file=$(sed -n 's/.*"ca_file":"\([^"]*\)".*/\1/p' "$work/store.out")
+if [ -z "$http_url" ]; then
+  echo "quillora-store did not start" >&2
+  cat "$work/store.err" >&2
+  exit 1
+fi
+echo
+echo "== catalogue page of 300 plugins: click to rows shown against fetch + parse =="
+"$build/bench/page_show_bench" "$http_url" "$ca_file" $((runs * 6 + 1))
