@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
@@ -14,7 +15,6 @@
 #include <functional>
 #include <iterator>
 #include <memory>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -37,8 +37,12 @@ void write_file(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-const std::regex progress_line(
-    R"(下载进度：(\d+) % 下载速度：(\d+) KB/s 文件总大小：(\d+) KB 已下载：(\d+) KB)");
+// The timer's progress line; the captures are percent, speed, total size and bytes so far.
+QRegularExpressionMatch match_progress_line(const std::string& line) {
+  static const QRegularExpression pattern(QRegularExpression::anchoredPattern(
+      QString::fromUtf8("下载进度：(\\d+) % 下载速度：(\\d+) KB/s 文件总大小：(\\d+) KB 已下载：(\\d+) KB")));
+  return pattern.match(QString::fromStdString(line));
+}
 
 // Watches the window while a transfer runs (a timer, so it runs inside the transfer's event loop):
 // keeps every bar position and progress line seen, and calls each action once when its condition
@@ -121,7 +125,7 @@ TEST_F(DownloadWindow, CompleteDownloadWhileTheWindowStaysUsable) {
   watch.when(
       [&] {
         return watch.bar() >= 40 && watch.bar() <= 80 &&
-               std::regex_match(window_->control_text("透明标签5"), progress_line);
+               match_progress_line(window_->control_text("透明标签5")).hasMatch();
       },
       [&] { shot = window_->window().grab().toImage(); });
   download(row);
@@ -140,11 +144,11 @@ TEST_F(DownloadWindow, CompleteDownloadWhileTheWindowStaysUsable) {
       std::any_of(watch.bars.begin(), watch.bars.end(), [](int bar) { return bar > 0 && bar < 100; }));
   int drawn = 0;
   for (const std::string& line : watch.lines) {
-    std::smatch figures;
-    if (!std::regex_match(line, figures, progress_line)) continue;
+    const QRegularExpressionMatch figures = match_progress_line(line);
+    if (!figures.hasMatch()) continue;
     ++drawn;
-    if (figures[4] != "0") {
-      EXPECT_EQ(figures[3], "256") << line;
+    if (figures.captured(4) != "0") {
+      EXPECT_EQ(figures.captured(3), "256") << line;
     }
   }
   EXPECT_GE(drawn, 1);

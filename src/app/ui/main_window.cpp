@@ -32,9 +32,9 @@
 namespace quillora::ui {
 namespace {
 
-QWidget* make_control(const LayoutControl& spec, QWidget* parent) {
-  const QString caption = from_utf8(spec.caption);
-  switch (spec.kind) {
+QWidget* make_control(const LayoutControl& control, QWidget* parent) {
+  const QString caption = from_utf8(control.caption);
+  switch (control.kind) {
     case ControlKind::group_box:
       return new QGroupBox(caption, parent);
     case ControlKind::button:
@@ -98,13 +98,13 @@ MainWindow::~MainWindow() { workers_.join_all(); }
 void MainWindow::build_layout() {
   setGeometry(window_x, window_y, window_width, window_height);
   setFixedSize(window_width, window_height);
-  for (const LayoutControl& spec : window_layout()) {
+  for (const LayoutControl& entry : window_layout()) {
     QWidget* parent = this;
-    if (!spec.parent.empty()) parent = controls_.at(std::string(spec.parent));
-    QWidget* widget = make_control(spec, parent);
-    widget->setObjectName(from_utf8(spec.name));
-    widget->setGeometry(spec.x, spec.y, spec.width, spec.height);
-    controls_.emplace(std::string(spec.name), widget);
+    if (!entry.parent.empty()) parent = controls_.at(std::string(entry.parent));
+    QWidget* widget = make_control(entry, parent);
+    widget->setObjectName(from_utf8(entry.name));
+    widget->setGeometry(entry.x, entry.y, entry.width, entry.height);
+    controls_.emplace(std::string(entry.name), widget);
   }
   list_ = static_cast<QTreeWidget*>(control(app::Control::plugin_list));
 
