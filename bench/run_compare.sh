@@ -62,3 +62,42 @@ fi
 echo
 echo "== catalogue page of 300 plugins: click to rows shown against fetch + parse =="
 "$build/bench/page_show_bench" "$http_url" "$ca_file" $((runs * 6 + 1))
+
+# Start-up needs the window: a build with Qt of its own, so that the builds above stay without it.
+gui_build=${GUI_BUILD_DIR:-build-bench-gui}
+if cmake -S . -B "$gui_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLORA_BENCH=ON \
+  -DQUILLORA_TESTS=OFF -DQUILLORA_GUI=ON >/dev/null 2>&1 &&
+  cmake --build "$gui_build" --target startup_gui -j 2 >/dev/null; then
+  mkdir "$work/robot"
+  : >"$work/robot/vexa.exe"
+  echo
+  echo "== start-up to the first page shown (300 rows) against a minimal Qt window, offscreen =="
+  QT_QPA_PLATFORM=offscreen python3 - "$gui_build/bench/startup_gui" "$work/robot" "$http_url" "$ca_file" \
+    $((runs * 2 + 1)) <<'PY'
+import statistics, subprocess, sys, time
+program, robot, url, ca, runs = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5])
+def shown_after(args):
+    start = time.perf_counter()
+    child = subprocess.Popen([program] + args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    line = child.stdout.readline()
+    elapsed = time.perf_counter() - start
+    child.wait(timeout=30)
+    if line.strip() != b"shown":
+        sys.exit("startup_gui %s did not show its window" % args)
+    return elapsed * 1000
+minimal, quillora = [], []
+for i in range(runs + 1):  # the first pair warms the page cache
+    pair = [(minimal, ["--minimal"]), (quillora, [robot, url, ca])]
+    for figures, args in (pair if i % 2 else reversed(pair)):
+        ms = shown_after(args)
+        if i > 0:
+            figures.append(ms)
+m, q = statistics.median(minimal), statistics.median(quillora)
+print("minimal Qt window, first paint   %.1f ms (median of %d)" % (m, runs))
+print("Quillora, first page shown       %.1f ms (median of %d)" % (q, runs))
+print("ratio                            %.2f" % (q / m))
+PY
+else
+  echo
+  echo "start-up: no build with Qt in $gui_build; skipped"
+fi
