@@ -24,7 +24,7 @@ class RangedDownloader {
 
   // url must begin with "http://" or "https://" (case-sensitive). path is a file path (UTF-8);
   // when path_given is false it becomes default_dir / file_name. The file is opened for appending,
-  // never truncated here, and a stop requested earlier is forgotten.
+  // never truncated here, and a stop requested earlier is forgotten. Refused while a transfer runs.
   bool prepare(const std::string& url, std::filesystem::path& path, bool path_given);
   // True only when the whole body is in the file. A response that is not 2xx, a continuation that
   // the server does not answer from the right byte, a short body, a stall, a failed write all end

@@ -18,7 +18,9 @@ struct WebRequestArgs {
   std::string user, password;
   std::string proxy, proxy_user, proxy_password;  // empty proxy: none, whatever the environment says
   int timeout = 0;                                // seconds; below 1 means 30
-  std::string ca_file;  // an extra CA bundle that the peer may chain to (certificate checks stay on)
+  // The CA bundle that the peer must chain to, in place of the system's (the store's own certificate
+  // authority); empty: the system's. Certificate checks stay on either way.
+  std::string ca_file;
 };
 
 struct WebResponse {
