@@ -64,9 +64,12 @@ void StoreService::handle(const httplib::Request& req, httplib::Response& res) {
     return send_reply(req, res, std::move(reply), faults.delivery);
   }
   if (faults.redirect) {
-    std::string target = req.target;
+    // Built from the decoded path: a client that percent-encodes every byte of its path (the
+    // downloader does) must still be sent somewhere else, not back to the same URL.
+    std::string target = faults.prefix;
     if (auto at = target.find("/fault/redirect"); at != std::string::npos) target.erase(at, 15);
-    if (target.empty() || target[0] != '/') target.insert(0, "/");
+    target += path;
+    if (auto query = req.target.find('?'); query != std::string::npos) target += req.target.substr(query);
     Reply reply = html_reply(302, "302 Found", "<p>Moved.</p>");
     reply.headers.emplace_back("Location", target);
     return send_reply(req, res, std::move(reply), faults.delivery);

@@ -238,6 +238,12 @@ TEST_F(RangedDownloaderTest, SlowBodyArrivesWhole) {
   EXPECT_TRUE(test::same_bytes(file_bytes(target), pattern_bytes(0, 40000)));
 }
 
+TEST_F(RangedDownloaderTest, RedirectIsFollowedToTheFile) {
+  const std::filesystem::path target = dir.path() / "moved.bin";
+  EXPECT_TRUE(fetch(http("/fault/redirect/test/bytes/30000"), target).ok);
+  EXPECT_TRUE(test::same_bytes(file_bytes(target), pattern_bytes(0, 30000)));
+}
+
 TEST_F(RangedDownloaderTest, StopFromTheProgressRoutineWritesNothingMore) {
   const std::filesystem::path target = dir.path() / "stopped.bin";
   const Outcome outcome = fetch(http("/test/bytes/5000000"), target, [&] { downloader.stop(); });
