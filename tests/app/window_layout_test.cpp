@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <ostream>
 #include <string>
 
 #include "app/gui_harness.hpp"
@@ -28,6 +29,9 @@ struct Expected {
   int x, y, width, height;
   const char* caption;
 };
+
+// gtest prints a parameter it cannot name as raw bytes; the layout name says which control failed.
+void PrintTo(const Expected& control, std::ostream* out) { *out << control.name; }
 
 // Written out again here rather than read from the window's own table: a slip in that table must fail.
 const Expected layout[] = {
