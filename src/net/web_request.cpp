@@ -88,6 +88,8 @@ struct Exchange {
   std::string headers;
   bool headers_done = false;
   std::string body;
+  std::size_t max_body = 0;
+  bool too_large = false;
 };
 
 std::size_t take_header(char* data, std::size_t size, std::size_t count, void* exchange_ptr) {
@@ -106,7 +108,12 @@ std::size_t take_header(char* data, std::size_t size, std::size_t count, void* e
 }
 
 std::size_t take_body(char* data, std::size_t size, std::size_t count, void* exchange_ptr) {
-  static_cast<Exchange*>(exchange_ptr)->body.append(data, size * count);
+  auto& exchange = *static_cast<Exchange*>(exchange_ptr);
+  if (exchange.max_body != 0 && exchange.body.size() + size * count > exchange.max_body) {
+    exchange.too_large = true;
+    return 0;  // libcurl ends the transfer
+  }
+  exchange.body.append(data, size * count);
   return size * count;
 }
 
@@ -273,7 +280,7 @@ WebResponse web_request(const WebRequestArgs& args) {
   if (!has_expect && !append_line(headers, "Expect:")) return fail(710);
 
   if (const int code = configure(handle.get(), args, url, headers); code != 0) return fail(code);
-  Exchange exchange;
+  Exchange exchange{.max_body = args.max_body};
   if (curl_easy_setopt(handle.get(), CURLOPT_HEADERFUNCTION, take_header) != CURLE_OK ||
       curl_easy_setopt(handle.get(), CURLOPT_HEADERDATA, &exchange) != CURLE_OK ||
       curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, take_body) != CURLE_OK ||
@@ -282,6 +289,12 @@ WebResponse web_request(const WebRequestArgs& args) {
   }
 
   const CURLcode result = curl_easy_perform(handle.get());
+  if (exchange.too_large) {
+    // Nothing of an oversized reply is handed on: a part of it would only be misread.
+    response.message = failure_text(713);
+    util::process_pending_events();
+    return response;
+  }
   const bool read_failed = result != CURLE_OK && failure_code(result, handle.get(), exchange) == 713;
   if (result != CURLE_OK) {
     response.message = failure_text(failure_code(result, handle.get(), exchange));

@@ -1,6 +1,7 @@
 #pragma once
 // One synchronous HTTP or HTTPS request on the calling thread (libcurl easy interface). Every call
 // builds and frees its own handle; nothing survives between calls.
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -21,6 +22,9 @@ struct WebRequestArgs {
   // The CA bundle that the peer must chain to, in place of the system's (the store's own certificate
   // authority); empty: the system's. Certificate checks stay on either way.
   std::string ca_file;
+  // A reply body larger than this fails (713, empty result) instead of filling memory; 0: no limit.
+  // Store replies are a few hundred KiB at most.
+  std::size_t max_body = 16 * 1024 * 1024;
 };
 
 struct WebResponse {

@@ -339,5 +339,17 @@ TEST_F(WebRequestTest, BodiesWithoutLengthOrSentSlowlyArriveWhole) {
   }
 }
 
+TEST_F(WebRequestTest, OversizedBodyFailsWith713AndHandsNothingOn) {
+  WebRequestArgs big = http("/test/bytes/300000");
+  big.max_body = 100000;
+  const WebResponse refused = web_request(big);
+  EXPECT_EQ(refused.message, "713 读取数据失败!"_gbk);
+  EXPECT_TRUE(refused.text.empty());
+  EXPECT_TRUE(refused.raw_body.empty());
+
+  big.max_body = 0;  // no limit
+  EXPECT_EQ(web_request(big).raw_body.size(), 300000u);
+}
+
 }  // namespace
 }  // namespace quillora::net
