@@ -21,21 +21,13 @@
 
 #include "app/core/plugin_columns.hpp"
 #include "app/gui_harness.hpp"
+#include "support/file_io.hpp"
 #include "support/store_fixture.hpp"
 #include "support/temp_dir.hpp"
 
 namespace quillora::test {
 namespace {
 namespace fs = std::filesystem;
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void write_file(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // The timer's progress line; the captures are percent, speed, total size and bytes so far.
 QRegularExpressionMatch match_progress_line(const std::string& line) {

@@ -14,6 +14,7 @@
 #include "cli_process.hpp"
 #include "store/catalogue.hpp"
 #include "store/settings_file.hpp"
+#include "support/file_io.hpp"
 #include "support/store_fixture.hpp"
 #include "support/temp_dir.hpp"
 #include "util/gbk.hpp"
@@ -23,15 +24,6 @@ namespace {
 using namespace util::literals;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void write_file(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> lines;

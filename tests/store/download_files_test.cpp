@@ -9,22 +9,16 @@
 
 #include "store/download_task.hpp"
 #include "store/plugin_file.hpp"
+#include "support/file_io.hpp"
 #include "support/temp_dir.hpp"
 #include "util/gbk.hpp"
 
 namespace quillora::store {
 namespace {
+using test::read_file;
+using test::write_file;
 using namespace util::literals;
 namespace fs = std::filesystem;
-
-void write_file(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 TEST(PluginName, OnlyNamesThatStayInsideThePluginDirectoryPass) {
   struct Case {

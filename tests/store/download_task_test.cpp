@@ -19,6 +19,7 @@
 #include "app/core/plugin_columns.hpp"
 #include "store/download_task.hpp"
 #include "store/store_context.hpp"
+#include "support/file_io.hpp"
 #include "support/recording_window.hpp"
 #include "support/store_fixture.hpp"
 #include "support/temp_dir.hpp"
@@ -26,18 +27,11 @@
 
 namespace quillora::store {
 namespace {
+using test::read_file;
+using test::write_file;
 using namespace util::literals;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void write_file(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // Every entry under root with its content ("<dir>" for directories), by relative path.
 std::map<std::string, std::string> tree(const fs::path& root) {
