@@ -149,13 +149,7 @@ void start_page_load(StoreContext& ctx) {
     window.post([&state, &window, generation, rows = std::move(rows)] {
       if (state.page_generation == generation) {
         window.clear_rows();
-        for (const auto& row : rows) {
-          int index = window.append_row();
-          for (int column = 0; column < app::plugin_column_count; ++column) {
-            const auto& text = row[static_cast<std::size_t>(column)];
-            if (!text.empty()) window.set_cell(index, column, text);
-          }
-        }
+        window.append_rows(rows);
       }
       for (auto button : {app::Control::first_page_button, app::Control::last_page_button,
                           app::Control::prev_page_button, app::Control::next_page_button})

@@ -10,4 +10,14 @@ void Window::message_box(const std::string& text) {
   message_box(text, default_caption);
 }
 
+void Window::append_rows(std::span<const Row> rows) {
+  for (const Row& row : rows) {
+    const int index = append_row();
+    for (int column = 0; column < plugin_column_count; ++column) {
+      const std::string& text = row[static_cast<std::size_t>(column)];
+      if (!text.empty()) set_cell(index, column, text);
+    }
+  }
+}
+
 }  // namespace quillora::app

@@ -2,10 +2,13 @@
 // The narrow interface through which the store logic drives the window. Implemented by the Qt main
 // window (app/ui), by a recording window in the tests and by the terminal in the CLI. All texts are
 // GBK. Calls are made on the window's thread, except post(), which any thread may call.
+#include <array>
 #include <functional>
+#include <span>
 #include <string>
 
 #include "app/core/controls.hpp"
+#include "app/core/plugin_columns.hpp"
 
 namespace quillora::app {
 
@@ -25,6 +28,9 @@ class Window {
   virtual void set_cell(int row, int column, const std::string& text) = 0;
   virtual std::string cell(int row, int column) = 0;
   virtual int selected_row() = 0;
+  // Appends whole rows, cells in column order; a page arrives in one go instead of cell by cell.
+  using Row = std::array<std::string, plugin_column_count>;
+  virtual void append_rows(std::span<const Row> rows);
 
   // Opens the popup menu "操作" at the mouse; its items call back into the store logic.
   virtual void popup_menu() = 0;

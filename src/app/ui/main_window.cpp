@@ -187,6 +187,21 @@ int MainWindow::append_row() {
   return list_->topLevelItemCount() - 1;
 }
 
+void MainWindow::append_rows(std::span<const Row> rows) {
+  // Items filled before they join the list, and added together: one model update for the page.
+  QList<QTreeWidgetItem*> items;
+  items.reserve(static_cast<qsizetype>(rows.size()));
+  for (const Row& row : rows) {
+    auto* item = new QTreeWidgetItem();
+    for (int column = 0; column < app::plugin_column_count; ++column) {
+      const std::string& text = row[static_cast<std::size_t>(column)];
+      if (!text.empty()) item->setText(column, from_gbk(text));
+    }
+    items.append(item);
+  }
+  list_->addTopLevelItems(items);
+}
+
 void MainWindow::set_cell(int row, int column, const std::string& text) {
   if (column < 0 || column >= app::plugin_column_count) return;
   if (QTreeWidgetItem* item = list_->topLevelItem(row)) item->setText(column, from_gbk(text));

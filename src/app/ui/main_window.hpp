@@ -39,6 +39,7 @@ class MainWindow : public QWidget, public app::Window {
 
   void clear_rows() override;
   int append_row() override;
+  void append_rows(std::span<const Row> rows) override;
   void set_cell(int row, int column, const std::string& text) override;
   std::string cell(int row, int column) override;
   int selected_row() override;
