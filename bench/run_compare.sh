@@ -12,16 +12,8 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLORA_BENCH=ON -
   -DQUILLORA_GUI=OFF >/dev/null
 cmake --build "$build" --target page_show_bench download_bench quillora-store -j 2 >/dev/null
 
-work=$(mktemp -d "${WORK_DIR:-${TMPDIR:-/tmp}}/quillora-compare-XXXXXX")
-store_pid=
-cleanup() {
-  if [ -n "$store_pid" ]; then
-    kill "$store_pid" 2>/dev/null || true
-    wait "$store_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. bench/store_env.sh
+bench_work compare
 
 if [ "${SKIP_DOWNLOAD:-0}" != 1 ]; then
 echo "== download, ${BYTES:-1073741824} bytes, against curl -o =="
@@ -44,21 +36,7 @@ sample["plugins"] = page
 json.dump(sample, open(sys.argv[2], "w", encoding="utf-8"), ensure_ascii=False)
 PY
 
-mkdir "$work/state"
-"$build/devstore/quillora-store" --state-dir "$work/state" --catalogue "$work/catalogue.json" \
-  >"$work/store.out" 2>"$work/store.err" &
-store_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/store.out" ] && break
-  sleep 0.1
-done
-http_url=$(sed -n 's/.*"http_url":"\([^"]*\)".*/\1/p' "$work/store.out")
-ca_file=$(sed -n 's/.*"ca_file":"\([^"]*\)".*/\1/p' "$work/store.out")
-if [ -z "$http_url" ]; then
-  echo "quillora-store did not start" >&2
-  cat "$work/store.err" >&2
-  exit 1
-fi
+start_store "$build" --catalogue "$work/catalogue.json"
 echo
 echo "== catalogue page of 300 plugins: click to rows shown against fetch + parse =="
 "$build/bench/page_show_bench" "$http_url" "$ca_file" $((runs * 6 + 1))

@@ -12,30 +12,11 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLORA_BENCH=ON -
   -DQUILLORA_GUI=OFF >/dev/null
 cmake --build "$build" --target download_bench quillora-store -j 2 >/dev/null
 
-work=$(mktemp -d "${WORK_DIR:-${TMPDIR:-/tmp}}/quillora-download-bench-XXXXXX")
-store_pid=
-cleanup() {
-  if [ -n "$store_pid" ]; then
-    kill "$store_pid" 2>/dev/null || true
-    wait "$store_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. bench/store_env.sh
+bench_work download-bench
 
-mkdir "$work/state" "$work/files"
-"$build/devstore/quillora-store" --state-dir "$work/state" >"$work/store.out" 2>"$work/store.err" &
-store_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/store.out" ] && break
-  sleep 0.1
-done
-http_url=$(sed -n 's/.*"http_url":"\([^"]*\)".*/\1/p' "$work/store.out")
-if [ -z "$http_url" ]; then
-  echo "quillora-store did not start" >&2
-  cat "$work/store.err" >&2
-  exit 1
-fi
+mkdir "$work/files"
+start_store "$build"
 
 echo "curl: $(curl --version | head -1)"
 "$build/bench/download_bench" "$http_url/test/bytes/$bytes" "$work/files" "$runs"
