@@ -17,6 +17,7 @@
 #include "store/catalogue.hpp"
 #include "support/store_fixture.hpp"
 #include "support/temp_dir.hpp"
+#include "support/zone_guard.hpp"
 #include "util/gbk.hpp"
 
 namespace quillora::test {
@@ -42,18 +43,7 @@ class BrowseCatalogue : public ::testing::Test {
   static void TearDownTestSuite() { server.reset(); }
 
   // The store's times are given at UTC+8.
-  void SetUp() override {
-    if (const char* zone = std::getenv("TZ")) old_zone_ = zone;
-    ::setenv("TZ", "CST-8", 1);
-    ::tzset();
-  }
-  void TearDown() override {
-    if (old_zone_)
-      ::setenv("TZ", old_zone_->c_str(), 1);
-    else
-      ::unsetenv("TZ");
-    ::tzset();
-  }
+  test::ZoneGuard zone_{"CST-8"};
 
   // A started window beside the marker of a host robot, its first page loaded.
   std::unique_ptr<WindowUnderTest> started(std::string_view marker, const store::StoreEndpoints& endpoints) {
@@ -77,7 +67,6 @@ class BrowseCatalogue : public ::testing::Test {
   MessageBoxWatcher boxes;
 
  private:
-  std::optional<std::string> old_zone_;
 };
 std::unique_ptr<StoreServer> BrowseCatalogue::server;
 

@@ -13,6 +13,7 @@
 #include "net/net_test_support.hpp"
 #include "net/web_request.hpp"
 #include "support/temp_dir.hpp"
+#include "support/zone_guard.hpp"
 #include "util/gbk.hpp"
 
 namespace quillora::net {
@@ -353,20 +354,11 @@ TEST(RangedDownloaderTime, CountsFromEightOClockOnNewYear1970) {
   EXPECT_EQ(later.tm_hour, 6);
   EXPECT_EQ(later.tm_min, 13);
 
-  const char* saved = std::getenv("TZ");
-  const std::string saved_tz = saved ? saved : "";
   for (const auto& [zone, offset] : {std::pair{"CST-8", 0}, std::pair{"UTC0", -8 * 3600}}) {
-    setenv("TZ", zone, 1);
-    tzset();
+    test::ZoneGuard guard(zone);
     const std::int64_t expected = static_cast<std::int64_t>(std::time(nullptr)) + offset;
     EXPECT_NEAR(static_cast<double>(RangedDownloader::unix_now()), static_cast<double>(expected), 2) << zone;
   }
-  if (saved) {
-    setenv("TZ", saved_tz.c_str(), 1);
-  } else {
-    unsetenv("TZ");
-  }
-  tzset();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "store/catalogue.hpp"
 #include "store/row_actions.hpp"
+#include "support/zone_guard.hpp"
 #include "util/gbk.hpp"
 
 namespace quillora::store {
@@ -15,21 +16,9 @@ using namespace util::literals;
 // Every page test runs at UTC+8, where the store's example times are given.
 class CatalogueRowsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (const char* zone = std::getenv("TZ")) old_zone_ = zone;
-    ::setenv("TZ", "CST-8", 1);
-    ::tzset();
-  }
-  void TearDown() override {
-    if (old_zone_)
-      ::setenv("TZ", old_zone_->c_str(), 1);
-    else
-      ::unsetenv("TZ");
-    ::tzset();
-  }
+  test::ZoneGuard zone_{"CST-8"};
 
  private:
-  std::optional<std::string> old_zone_;
 };
 
 TEST_F(CatalogueRowsTest, CellsFollowTheColumnRules) {

@@ -6,31 +6,12 @@
 #include <string>
 
 #include "store/catalogue.hpp"
+#include "support/zone_guard.hpp"
 
 namespace quillora::store {
 namespace {
 
-// Sets TZ for one test and puts the old value back.
-class ZoneGuard {
- public:
-  explicit ZoneGuard(const char* zone) {
-    if (const char* old = std::getenv("TZ")) old_ = old;
-    ::setenv("TZ", zone, 1);
-    ::tzset();
-  }
-  ~ZoneGuard() {
-    if (old_)
-      ::setenv("TZ", old_->c_str(), 1);
-    else
-      ::unsetenv("TZ");
-    ::tzset();
-  }
-  ZoneGuard(const ZoneGuard&) = delete;
-  ZoneGuard& operator=(const ZoneGuard&) = delete;
-
- private:
-  std::optional<std::string> old_;
-};
+using test::ZoneGuard;
 
 struct TimestampCase {
   const char* zone;
