@@ -10,7 +10,7 @@
 
 namespace quillora::store {
 
-using PluginRow = std::array<std::string, app::plugin_column_count>;  // GBK cells
+using PluginRow = app::Window::Row;  // GBK cells in column order
 
 void query_page_count(StoreContext& ctx);
 void start_page_load(StoreContext& ctx);
