@@ -1,6 +1,6 @@
 // Start-up to the first page shown, as one process: either the Quillora window the way the window
-// program brings it up (state, window, created event with its login check, page count and first
-// page load) until the list holds rows, or, for comparison, a minimal Qt window until its first paint.
+// program brings it up (state, window, created event with its first page load, login check and page
+// count) until the list holds rows, or, for comparison, a minimal Qt window until its first paint.
 // Prints "shown" on standard output at that moment and ends; the caller times exec to that line.
 // Usage: startup_gui --minimal
 //        startup_gui PROGRAM_DIR HTTP_URL CA_FILE
@@ -14,7 +14,6 @@
 
 #include "app/core/app_state.hpp"
 #include "app/ui/main_window.hpp"
-#include "net/web_request.hpp"
 #include "store/startup.hpp"
 #include "store/store_endpoints.hpp"
 #include "util/events.hpp"
@@ -59,7 +58,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   quillora::util::install_event_hook([] { QCoreApplication::processEvents(); });
-  quillora::net::init_transport();
   quillora::app::AppState state;
   state.program_dir = argv[1];
   quillora::store::StoreEndpoints endpoints;

@@ -47,8 +47,10 @@ inline std::string web_get(const std::string& url, const std::string& ca_file = 
 // merged jar, which is also returned.
 std::string merge_cookies(std::string& jar, std::string& received);
 
-// libcurl's global initialisation; call once at start-up before any thread makes a request. Requests
-// call it too, so that a forgotten call costs nothing; false when libcurl cannot be initialised.
+// libcurl's global initialisation, done once whichever thread comes first: every request and every
+// download calls it before it touches libcurl, so no caller has to. A program may call it ahead of
+// time; the window does not, so that the set-up runs on the first request's worker, not before the
+// window is built. False when libcurl cannot be initialised.
 bool init_transport();
 
 }  // namespace quillora::net

@@ -8,7 +8,6 @@
 #include "app/core/program_dirs.hpp"
 #include "app/ui/main_window.hpp"
 #include "app/ui/termination_signals.hpp"
-#include "net/web_request.hpp"
 #include "store/startup.hpp"
 #include "store/store_endpoints.hpp"
 #include "util/events.hpp"
@@ -31,7 +30,6 @@ class EventHook {
 }  // namespace
 
 int run_window_program(const app::Options& options) {
-  net::init_transport();
   const EventHook hook;
   app::AppState state;
   app::ExitCleanUp clean_up(state);
