@@ -68,13 +68,20 @@ class BenchWindow : public app::Window {
   void open_directory(const std::string&) override {}
   void end_program(int) override {}
 
-  // Runs posted calls until every worker started so far has ended (or the deadline passes).
-  bool settle(std::chrono::seconds deadline = std::chrono::seconds(60)) {
+  // Runs posted calls until `done()` holds (or the deadline passes); false on the deadline.
+  template <typename Done>
+  bool run_until(Done done, std::chrono::seconds deadline = std::chrono::seconds(60)) {
     const auto end = std::chrono::steady_clock::now() + deadline;
-    while (busy_ > 0) {
+    while (!done()) {
       if (std::chrono::steady_clock::now() > end) return false;
       wait_and_run();
     }
+    return true;
+  }
+
+  // Runs posted calls until every worker started so far has ended (or the deadline passes).
+  bool settle(std::chrono::seconds deadline = std::chrono::seconds(60)) {
+    if (!run_until([this] { return busy_ == 0; }, deadline)) return false;
     run_posted();
     return true;
   }

@@ -2,12 +2,18 @@
 #   bench_work NAME                 sets $work (under WORK_DIR or TMPDIR) and the exit trap
 #   start_store BUILD [ARGS...]     starts "$BUILD/devstore/quillora-store" with its state in
 #                                   $work/state; sets $http_url, $https_url and $ca_file
+#   stop_store                      stops it, so that another can start with other options
 store_pid=
-bench_cleanup() {
+stop_store() {
   if [ -n "$store_pid" ]; then
     kill "$store_pid" 2>/dev/null || true
     wait "$store_pid" 2>/dev/null || true
+    store_pid=
   fi
+}
+
+bench_cleanup() {
+  stop_store
   rm -rf "$work"
 }
 
@@ -20,6 +26,7 @@ start_store() {
   local build=$1
   shift
   mkdir -p "$work/state"
+  : >"$work/store.out"
   "$build/devstore/quillora-store" --state-dir "$work/state" "$@" >"$work/store.out" 2>"$work/store.err" &
   store_pid=$!
   for _ in $(seq 100); do

@@ -1,5 +1,6 @@
 // quillora-store: the local Quillora store for the tests and the demo.
 //   quillora-store --state-dir DIR [--http-port N] [--https-port N] [--catalogue FILE] [--file-rate BYTES]
+//                  [--latency MS]
 // Listens on 127.0.0.1 only, prints one JSON line with its URLs and CA file once both ports accept
 // connections, and stops cleanly on SIGTERM or SIGINT.
 #include <signal.h>
@@ -28,11 +29,12 @@ struct Options {
   int https_port = 0;
   fs::path catalogue;
   std::uint64_t file_rate = 0;
+  std::chrono::milliseconds latency{0};
 };
 
 constexpr const char* usage =
     "usage: quillora-store --state-dir DIR [--http-port N] [--https-port N] [--catalogue FILE]"
-    " [--file-rate BYTES_PER_S]\n";
+    " [--file-rate BYTES_PER_S] [--latency MS]\n";
 
 bool parse_number(const char* text, std::uint64_t limit, std::uint64_t& out) {
   char* end = nullptr;
@@ -58,6 +60,8 @@ bool parse_options(int argc, char** argv, Options& options) {
       options.https_port = static_cast<int>(number);
     } else if (flag == "--file-rate" && parse_number(value, UINT64_MAX, number)) {
       options.file_rate = number;
+    } else if (flag == "--latency" && parse_number(value, 60'000, number)) {
+      options.latency = std::chrono::milliseconds(number);
     } else {
       return false;
     }
@@ -122,7 +126,10 @@ int main(int argc, char** argv) {
       *catalogue, {.state_dir = options.state_dir, .file_bytes_per_s = options.file_rate});
   Listener http(nullptr), https(tls.context.get());
   for (Listener* listener : {&http, &https}) {
-    auto handler = [&service](const httplib::Request& req, httplib::Response& res) {
+    auto handler = [&service, latency = options.latency](const httplib::Request& req,
+                                                         httplib::Response& res) {
+      // A store across a network answers a round trip later than one on loopback.
+      if (latency.count() > 0) std::this_thread::sleep_for(latency);
       service.handle(req, res);
     };
     listener->Get(".*", handler).Post(".*", handler).Put(".*", handler).Delete(".*", handler);
