@@ -36,8 +36,10 @@ TEST(WindowCreated, RestoresTheLoginCountsPagesAndLoadsTheFirstPage) {
   EXPECT_EQ(s.window.text(Control::password_edit), "demo123");
   EXPECT_EQ(s.window.text(Control::status_label), "状态：已登录"_gbk);
   EXPECT_EQ(s.state.page_count, 3);
-  // The login check and the page count block the window; the page loads on a worker.
+  // The login check and the page count block the window; the page loads on a worker that is
+  // already running by then, so that neither answer delays the rows.
   EXPECT_EQ(s.window.blocking_runs(), (std::vector<bool>{false, false}));
+  EXPECT_EQ(s.window.workers_before_runs(), (std::vector<int>{1, 1}));
   ASSERT_TRUE(s.window.wait_for_workers());
   auto first_page = fetch_catalogue_page(server.endpoints(), 1, 1);
   ASSERT_FALSE(first_page.empty());

@@ -153,6 +153,7 @@ void RecordingWindow::post(std::function<void()> call) {
 void RecordingWindow::run_and_wait(const std::function<void()>& job, bool allow_input) {
   check_thread();
   blocking_runs_.push_back(allow_input);
+  workers_before_runs_.push_back(static_cast<int>(workers_.size()));
   std::atomic<bool> done{false};
   std::thread runner([&] {
     job();

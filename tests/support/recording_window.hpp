@@ -73,6 +73,8 @@ class RecordingWindow : public app::Window {
   int popup_count() const { return popups_; }
   // The allow_input flag of every run_and_wait call, in order.
   const std::vector<bool>& blocking_runs() const { return blocking_runs_; }
+  // How many workers had been started when each run_and_wait call began, in order.
+  const std::vector<int>& workers_before_runs() const { return workers_before_runs_; }
   int clear_count() const { return clears_; }
   int end_status() const { return end_status_; }  // -1 until end_program is called
   int off_thread_calls() const { return off_thread_calls_.load(); }
@@ -103,6 +105,7 @@ class RecordingWindow : public app::Window {
   std::vector<std::string> urls_;
   std::vector<std::string> directories_;
   std::vector<bool> blocking_runs_;
+  std::vector<int> workers_before_runs_;
 
   std::mutex queue_mutex_;
   std::deque<std::function<void()>> queue_;
