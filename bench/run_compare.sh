@@ -47,22 +47,23 @@ echo "== catalogue page of 300 plugins: click to rows in the list against fetch 
 # The real window: a build with Qt of its own, so that the builds above stay without it.
 gui_build=${GUI_BUILD_DIR:-build-bench-gui}
 startup() {
-  QT_QPA_PLATFORM=offscreen python3 - "$gui_build/bench/startup_gui" "$work/robot" "$http_url" "$ca_file" \
+  QT_QPA_PLATFORM=offscreen python3 - "$gui_build/bench" "$work/robot" "$http_url" "$ca_file" \
     $((runs * 2 + 1)) <<'PY'
 import statistics, subprocess, sys, time
-program, robot, url, ca, runs = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5])
+bench, robot, url, ca, runs = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5])
 def shown_after(args):
     start = time.perf_counter()
-    child = subprocess.Popen([program] + args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    child = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     line = child.stdout.readline()
     elapsed = time.perf_counter() - start
     child.wait(timeout=30)
     if line.strip() != b"shown":
-        sys.exit("startup_gui %s did not show its window" % args)
+        sys.exit("%s did not show its window" % args[0])
     return elapsed * 1000
 minimal, quillora = [], []
 for i in range(runs + 1):  # the first pair warms the page cache
-    pair = [(minimal, ["--minimal"]), (quillora, [robot, url, ca])]
+    pair = [(minimal, [bench + "/minimal_qt_window"]),
+            (quillora, [bench + "/startup_gui", robot, url, ca])]
     for figures, args in (pair if i % 2 else reversed(pair)):
         ms = shown_after(args)
         if i > 0:
@@ -75,7 +76,7 @@ PY
 }
 if cmake -S . -B "$gui_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLORA_BENCH=ON \
   -DQUILLORA_TESTS=OFF -DQUILLORA_GUI=ON >/dev/null 2>&1 &&
-  cmake --build "$gui_build" --target startup_gui page_show_gui -j 2 >/dev/null; then
+  cmake --build "$gui_build" --target startup_gui minimal_qt_window page_show_gui -j 2 >/dev/null; then
   mkdir "$work/robot"
   : >"$work/robot/vexa.exe"
   mkdir -m 700 "$work/runtime"

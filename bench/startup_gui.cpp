@@ -1,19 +1,17 @@
-// Start-up to the first page shown, as one process: either the Quillora window the way the window
-// program brings it up (state, window, created event with its first page load, login check and page
-// count) until the list holds rows, or, for comparison, a minimal Qt window until its first paint.
-// Prints "shown" on standard output at that moment and ends; the caller times exec to that line.
-// Usage: startup_gui --minimal
-//        startup_gui PROGRAM_DIR HTTP_URL CA_FILE
+// Start-up to the first page shown, as one process: the Quillora window the way the window program
+// brings it up (libcurl loading on its own thread, state, window, created event with its first page
+// load, login check and page count) until the list holds rows. Prints "shown" on standard output at
+// that moment and ends; the caller times exec to that line (against minimal_qt_window).
+// Usage: startup_gui PROGRAM_DIR HTTP_URL CA_FILE
 #include <QApplication>
-#include <QEvent>
 #include <QTimer>
 #include <QTreeWidget>
-#include <QWidget>
 #include <cstdio>
-#include <string>
+#include <thread>
 
 #include "app/core/app_state.hpp"
 #include "app/ui/main_window.hpp"
+#include "net/web_request.hpp"
 #include "store/startup.hpp"
 #include "store/store_endpoints.hpp"
 #include "util/events.hpp"
@@ -26,37 +24,15 @@ void announce_and_quit() {
   QCoreApplication::exit(0);
 }
 
-// Ends the program at the first paint of the widget it watches.
-class FirstPaint : public QObject {
- public:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint && !seen_) {
-      seen_ = true;
-      QTimer::singleShot(0, [] { announce_and_quit(); });
-    }
-    return QObject::eventFilter(watched, event);
-  }
-
- private:
-  bool seen_ = false;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  if (argc == 2 && std::string(argv[1]) == "--minimal") {
-    QWidget window;
-    window.resize(800, 600);
-    FirstPaint first_paint;
-    window.installEventFilter(&first_paint);
-    window.show();
-    return QApplication::exec();
-  }
   if (argc != 4) {
-    std::fprintf(stderr, "usage: %s --minimal | PROGRAM_DIR HTTP_URL CA_FILE\n", argv[0]);
+    std::fprintf(stderr, "usage: %s PROGRAM_DIR HTTP_URL CA_FILE\n", argv[0]);
     return 2;
   }
+  const std::jthread load_transport([] { quillora::net::init_transport(); });
   quillora::util::install_event_hook([] { QCoreApplication::processEvents(); });
   quillora::app::AppState state;
   state.program_dir = argv[1];

@@ -47,10 +47,10 @@ inline std::string web_get(const std::string& url, const std::string& ca_file = 
 // merged jar, which is also returned.
 std::string merge_cookies(std::string& jar, std::string& received);
 
-// libcurl's global initialisation, done once whichever thread comes first: every request and every
-// download calls it before it touches libcurl, so no caller has to. A program may call it ahead of
-// time; the window does not, so that the set-up runs on the first request's worker, not before the
-// window is built. False when libcurl cannot be initialised.
+// Loads libcurl and runs its global set-up, once, whichever thread comes first (see
+// curl_library.hpp): every request and every download calls it before it touches libcurl, so no
+// caller has to. The window program calls it on a thread of its own at start-up, so that the loading
+// overlaps the building of the window. False when libcurl cannot be loaded or set up.
 bool init_transport();
 
 }  // namespace quillora::net

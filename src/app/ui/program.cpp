@@ -2,12 +2,14 @@
 
 #include <QApplication>
 #include <filesystem>
+#include <thread>
 
 #include "app/core/app_state.hpp"
 #include "app/core/exit_clean_up.hpp"
 #include "app/core/program_dirs.hpp"
 #include "app/ui/main_window.hpp"
 #include "app/ui/termination_signals.hpp"
+#include "net/web_request.hpp"
 #include "store/startup.hpp"
 #include "store/store_endpoints.hpp"
 #include "util/events.hpp"
@@ -30,6 +32,9 @@ class EventHook {
 }  // namespace
 
 int run_window_program(const app::Options& options) {
+  // libcurl and the libraries it brings load on a thread of their own while the window is built and
+  // painted; the start-up's requests find them ready instead of loading them first.
+  const std::jthread load_transport([] { net::init_transport(); });
   const EventHook hook;
   app::AppState state;
   app::ExitCleanUp clean_up(state);
