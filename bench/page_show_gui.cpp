@@ -12,13 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "app/core/app_state.hpp"
 #include "app/ui/main_window.hpp"
 #include "page_figures.hpp"
 #include "store/catalogue.hpp"
 #include "store/startup.hpp"
-#include "store/store_endpoints.hpp"
-#include "util/events.hpp"
+#include "window_setup.hpp"
 
 namespace {
 
@@ -67,58 +65,48 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int runs = argc > 4 ? std::max(1, std::atoi(argv[4])) : 31;
-  quillora::util::install_event_hook([] { QCoreApplication::processEvents(); });
-  quillora::app::AppState state;
-  state.program_dir = argv[1];
-  quillora::store::StoreEndpoints endpoints;
-  endpoints.http_base = argv[2];
-  endpoints.ca_file = argv[3];
-  const std::string url = endpoints.http("/Api/Plugin/lst/robot/1/p/1");
-  int status = 1;
-  {
-    quillora::ui::MainWindow window(state, endpoints);
-    window.show();
-    auto* list = window.findChild<QTreeWidget*>(QStringLiteral("超级列表框1"));
-    if (list == nullptr || !quillora::store::on_window_created(window.context())) return 1;
-    RowsPainted rows_painted(list);
-    if (!wait_until([&] { return list->topLevelItemCount() > 0; })) return 1;
+  quillora::bench::WindowSetup setup(argv);
+  const std::string url = setup.endpoints.http("/Api/Plugin/lst/robot/1/p/1");
+  quillora::ui::MainWindow window(setup.state, setup.endpoints);
+  window.show();
+  auto* list = window.findChild<QTreeWidget*>(QStringLiteral("超级列表框1"));
+  if (list == nullptr || !quillora::store::on_window_created(window.context())) return 1;
+  RowsPainted rows_painted(list);
+  if (!wait_until([&] { return list->topLevelItemCount() > 0; })) return 1;
 
-    int rows = 0;
-    std::size_t page_bytes = 0;
-    auto click = [&] {
-      rows_painted.reset();
-      const auto start = Clock::now();
-      quillora::store::start_page_load(window.context());
-      const bool shown = wait_until([&] { return rows_painted.painted(); });
-      const auto end = Clock::now();
-      rows = shown ? list->topLevelItemCount() : 0;
-      return quillora::bench::micros(end - start);
-    };
-    auto bare = [&] {
-      const auto fetched = quillora::bench::fetch_and_parse(url, endpoints.ca_file);
-      page_bytes = fetched.bytes;
-      if (fetched.count <= 0) std::fprintf(stderr, "the page did not parse\n");
-      return fetched.micros;
-    };
+  int rows = 0;
+  std::size_t page_bytes = 0;
+  auto click = [&] {
+    rows_painted.reset();
+    const auto start = Clock::now();
+    quillora::store::start_page_load(window.context());
+    const bool shown = wait_until([&] { return rows_painted.painted(); });
+    const auto end = Clock::now();
+    rows = shown ? list->topLevelItemCount() : 0;
+    return quillora::bench::micros(end - start);
+  };
+  auto bare = [&] {
+    const auto fetched = quillora::bench::fetch_and_parse(url, setup.endpoints.ca_file);
+    page_bytes = fetched.bytes;
+    if (fetched.count <= 0) std::fprintf(stderr, "the page did not parse\n");
+    return fetched.micros;
+  };
 
-    for (int i = 0; i < 3; ++i) click(), bare();  // warm-up: connections, fonts, glyph caches
-    std::vector<double> shown, fetched;
-    for (int i = 0; i < runs; ++i) {
-      if (i % 2 == 0) {
-        shown.push_back(click());
-        fetched.push_back(bare());
-      } else {
-        fetched.push_back(bare());
-        shown.push_back(click());
-      }
+  for (int i = 0; i < 3; ++i) click(), bare();  // warm-up: connections, fonts, glyph caches
+  std::vector<double> shown, fetched;
+  for (int i = 0; i < runs; ++i) {
+    if (i % 2 == 0) {
+      shown.push_back(click());
+      fetched.push_back(bare());
+    } else {
+      fetched.push_back(bare());
+      shown.push_back(click());
     }
-    const double shown_us = quillora::bench::median(shown), fetched_us = quillora::bench::median(fetched);
-    std::printf("page                 %d rows, %zu bytes\n", rows, page_bytes);
-    std::printf("click to rows painted %.0f us (median of %d)\n", shown_us, runs);
-    std::printf("bare fetch + parse   %.0f us (median of %d)\n", fetched_us, runs);
-    std::printf("ratio                %.2f\n", shown_us / fetched_us);
-    status = rows > 0 ? 0 : 1;
   }
-  quillora::util::install_event_hook({});
-  return status;
+  const double shown_us = quillora::bench::median(shown), fetched_us = quillora::bench::median(fetched);
+  std::printf("page                 %d rows, %zu bytes\n", rows, page_bytes);
+  std::printf("click to rows painted %.0f us (median of %d)\n", shown_us, runs);
+  std::printf("bare fetch + parse   %.0f us (median of %d)\n", fetched_us, runs);
+  std::printf("ratio                %.2f\n", shown_us / fetched_us);
+  return rows > 0 ? 0 : 1;
 }

@@ -9,12 +9,10 @@
 #include <cstdio>
 #include <thread>
 
-#include "app/core/app_state.hpp"
 #include "app/ui/main_window.hpp"
 #include "net/web_request.hpp"
 #include "store/startup.hpp"
-#include "store/store_endpoints.hpp"
-#include "util/events.hpp"
+#include "window_setup.hpp"
 
 namespace {
 
@@ -33,26 +31,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::jthread load_transport([] { quillora::net::init_transport(); });
-  quillora::util::install_event_hook([] { QCoreApplication::processEvents(); });
-  quillora::app::AppState state;
-  state.program_dir = argv[1];
-  quillora::store::StoreEndpoints endpoints;
-  endpoints.http_base = argv[2];
-  endpoints.ca_file = argv[3];
-  int status = 1;
-  {
-    quillora::ui::MainWindow window(state, endpoints);
-    window.show();
-    if (!quillora::store::on_window_created(window.context())) return 1;
-    auto* list = window.findChild<QTreeWidget*>(QStringLiteral("超级列表框1"));
-    if (list == nullptr) return 1;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [list] {
-      if (list->topLevelItemCount() > 0) announce_and_quit();
-    });
-    poll.start(1);
-    status = QApplication::exec();
-  }
-  quillora::util::install_event_hook({});
-  return status;
+  quillora::bench::WindowSetup setup(argv);
+  quillora::ui::MainWindow window(setup.state, setup.endpoints);
+  window.show();
+  if (!quillora::store::on_window_created(window.context())) return 1;
+  auto* list = window.findChild<QTreeWidget*>(QStringLiteral("超级列表框1"));
+  if (list == nullptr) return 1;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [list] {
+    if (list->topLevelItemCount() > 0) announce_and_quit();
+  });
+  poll.start(1);
+  return QApplication::exec();
 }
