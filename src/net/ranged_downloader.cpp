@@ -219,40 +219,41 @@ bool RangedDownloader::run(const std::function<void()>& on_progress,
   running_ = true;
   if (file_ < 0) return finish(TransferEnd::file_error, on_stopped);
   if (!init_transport()) return finish(TransferEnd::network, on_stopped);
+  const CurlLibrary& curl = libcurl();
 
   Transfer transfer{.owner = *this, .on_progress = on_progress, .start_bytes = downloaded_.load()};
   CURLcode result = CURLE_FAILED_INIT;
   {
-    EasyHandle handle(libcurl().easy_init());
+    EasyHandle handle(curl.easy_init());
     HeaderList headers;
     bool ready = handle != nullptr;
     for (const char* line : kRequestLines) ready = ready && append_line(headers, line);
     ready = ready && append_line(headers, "Range:bytes=" + std::to_string(transfer.start_bytes) + "-");
     const std::string url = request_url();
     CURL* h = handle.get();
-    ready = ready && libcurl().easy_setopt(h, CURLOPT_URL, url.c_str()) == CURLE_OK &&
-            libcurl().easy_setopt(h, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
-            libcurl().easy_setopt(h, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK &&
-            libcurl().easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1) == CURLE_OK &&
-            libcurl().easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-            libcurl().easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
-            libcurl().easy_setopt(h, CURLOPT_MAXREDIRS, 10L) == CURLE_OK &&
-            libcurl().easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-            libcurl().easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK &&
-            libcurl().easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK &&
-            (ca_file_.empty() || libcurl().easy_setopt(h, CURLOPT_CAINFO, ca_file_.c_str()) == CURLE_OK) &&
-            libcurl().easy_setopt(h, CURLOPT_BUFFERSIZE, kReceiveBufferBytes) == CURLE_OK &&
-            libcurl().easy_setopt(h, CURLOPT_CONNECTTIMEOUT, stall_seconds_) == CURLE_OK &&
-            libcurl().easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK &&
-            libcurl().easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stall_seconds_) == CURLE_OK &&
-            libcurl().easy_setopt(h, CURLOPT_HEADERFUNCTION, &Transfer::take_header) == CURLE_OK &&
-            libcurl().easy_setopt(h, CURLOPT_HEADERDATA, &transfer) == CURLE_OK &&
-            libcurl().easy_setopt(h, CURLOPT_WRITEFUNCTION, &Transfer::take_body) == CURLE_OK &&
-            libcurl().easy_setopt(h, CURLOPT_WRITEDATA, &transfer) == CURLE_OK &&
-            libcurl().easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &Transfer::check_stop) == CURLE_OK &&
-            libcurl().easy_setopt(h, CURLOPT_XFERINFODATA, &transfer) == CURLE_OK &&
-            libcurl().easy_setopt(h, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
-    if (ready && !stop_requested_) result = libcurl().easy_perform(h);
+    ready = ready && curl.easy_setopt(h, CURLOPT_URL, url.c_str()) == CURLE_OK &&
+            curl.easy_setopt(h, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
+            curl.easy_setopt(h, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK &&
+            curl.easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1) == CURLE_OK &&
+            curl.easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
+            curl.easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
+            curl.easy_setopt(h, CURLOPT_MAXREDIRS, 10L) == CURLE_OK &&
+            curl.easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK &&
+            curl.easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK &&
+            curl.easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK &&
+            (ca_file_.empty() || curl.easy_setopt(h, CURLOPT_CAINFO, ca_file_.c_str()) == CURLE_OK) &&
+            curl.easy_setopt(h, CURLOPT_BUFFERSIZE, kReceiveBufferBytes) == CURLE_OK &&
+            curl.easy_setopt(h, CURLOPT_CONNECTTIMEOUT, stall_seconds_) == CURLE_OK &&
+            curl.easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK &&
+            curl.easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stall_seconds_) == CURLE_OK &&
+            curl.easy_setopt(h, CURLOPT_HEADERFUNCTION, &Transfer::take_header) == CURLE_OK &&
+            curl.easy_setopt(h, CURLOPT_HEADERDATA, &transfer) == CURLE_OK &&
+            curl.easy_setopt(h, CURLOPT_WRITEFUNCTION, &Transfer::take_body) == CURLE_OK &&
+            curl.easy_setopt(h, CURLOPT_WRITEDATA, &transfer) == CURLE_OK &&
+            curl.easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &Transfer::check_stop) == CURLE_OK &&
+            curl.easy_setopt(h, CURLOPT_XFERINFODATA, &transfer) == CURLE_OK &&
+            curl.easy_setopt(h, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
+    if (ready && !stop_requested_) result = curl.easy_perform(h);
   }
 
   TransferEnd end = TransferEnd::complete;

@@ -47,10 +47,11 @@ std::string failure_text(int code) {
 }
 
 std::string url_part(CURLU* url, CURLUPart part) {
+  const CurlLibrary& curl = libcurl();
   char* text = nullptr;
-  if (libcurl().url_get(url, part, &text, 0) != CURLUE_OK || text == nullptr) return {};
+  if (curl.url_get(url, part, &text, 0) != CURLUE_OK || text == nullptr) return {};
   std::string copy(text);
-  libcurl().free(text);
+  curl.free(text);
   return copy;
 }
 
@@ -58,25 +59,26 @@ std::string url_part(CURLU* url, CURLUPart part) {
 // dropped, and after an empty path ("http://host?x") the query goes too, so the target is "/" alone.
 // Empty when the URL cannot be split.
 std::string wire_url(const std::string& url) {
+  const CurlLibrary& curl = libcurl();
   if (url.empty()) return {};
-  UrlHandle parsed(libcurl().url());
+  UrlHandle parsed(curl.url());
   if (!parsed ||
-      libcurl().url_set(parsed.get(), CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
+      curl.url_set(parsed.get(), CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
     return {};
   }
   if (url_part(parsed.get(), CURLUPART_SCHEME) != "https" &&
-      libcurl().url_set(parsed.get(), CURLUPART_SCHEME, "http", 0) != CURLUE_OK) {
+      curl.url_set(parsed.get(), CURLUPART_SCHEME, "http", 0) != CURLUE_OK) {
     return {};
   }
-  libcurl().url_set(parsed.get(), CURLUPART_USER, nullptr, 0);
-  libcurl().url_set(parsed.get(), CURLUPART_PASSWORD, nullptr, 0);
-  libcurl().url_set(parsed.get(), CURLUPART_OPTIONS, nullptr, 0);
-  libcurl().url_set(parsed.get(), CURLUPART_FRAGMENT, nullptr, 0);
+  curl.url_set(parsed.get(), CURLUPART_USER, nullptr, 0);
+  curl.url_set(parsed.get(), CURLUPART_PASSWORD, nullptr, 0);
+  curl.url_set(parsed.get(), CURLUPART_OPTIONS, nullptr, 0);
+  curl.url_set(parsed.get(), CURLUPART_FRAGMENT, nullptr, 0);
   const std::size_t scheme_end = url.find("://");
   const std::size_t path_start =
       scheme_end == std::string::npos ? std::string::npos : url.find_first_of("/?#", scheme_end + 3);
   if (path_start != std::string::npos && url[path_start] != '/') {
-    libcurl().url_set(parsed.get(), CURLUPART_QUERY, nullptr, 0);
+    curl.url_set(parsed.get(), CURLUPART_QUERY, nullptr, 0);
   }
   return url_part(parsed.get(), CURLUPART_URL);
 }
@@ -188,65 +190,66 @@ const char* verb_of(int method) {
 // Sets up the handle in the order of the numbered steps; returns 0 or the failure code of the
 // step whose setting libcurl refused.
 int configure(CURL* h, const WebRequestArgs& args, const std::string& url, const HeaderList& headers) {
-  const bool ok_url = libcurl().easy_setopt(h, CURLOPT_URL, url.c_str()) == CURLE_OK &&
-                      libcurl().easy_setopt(h, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
+  const CurlLibrary& curl = libcurl();
+  const bool ok_url = curl.easy_setopt(h, CURLOPT_URL, url.c_str()) == CURLE_OK &&
+                      curl.easy_setopt(h, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
   if (!ok_url) return 703;
   // An empty proxy means none at all: "" also keeps libcurl from reading the proxy environment.
   const std::string proxy = args.proxy.empty() ? std::string() : "http://" + args.proxy;
-  if (libcurl().easy_setopt(h, CURLOPT_PROXY, proxy.c_str()) != CURLE_OK ||
-      libcurl().easy_setopt(h, CURLOPT_NOPROXY, "") != CURLE_OK) {
+  if (curl.easy_setopt(h, CURLOPT_PROXY, proxy.c_str()) != CURLE_OK ||
+      curl.easy_setopt(h, CURLOPT_NOPROXY, "") != CURLE_OK) {
     return 702;
   }
   const std::string verb = verb_of(args.method);
-  bool ok_request = libcurl().easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1) == CURLE_OK &&
-                    libcurl().easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK &&
-                    libcurl().easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK &&
-                    libcurl().easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
+  bool ok_request = curl.easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1) == CURLE_OK &&
+                    curl.easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK &&
+                    curl.easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK &&
+                    curl.easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
   if (!args.ca_file.empty()) {
-    ok_request = ok_request && libcurl().easy_setopt(h, CURLOPT_CAINFO, args.ca_file.c_str()) == CURLE_OK;
+    ok_request = ok_request && curl.easy_setopt(h, CURLOPT_CAINFO, args.ca_file.c_str()) == CURLE_OK;
   }
   if (verb == "HEAD") {
-    ok_request = ok_request && libcurl().easy_setopt(h, CURLOPT_NOBODY, 1L) == CURLE_OK;
+    ok_request = ok_request && curl.easy_setopt(h, CURLOPT_NOBODY, 1L) == CURLE_OK;
   } else if (!args.body.empty() || verb != "GET") {
     // The body goes out as it is, for any method, with its byte count as Content-Length.
     ok_request =
         ok_request &&
-        libcurl().easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(args.body.size())) ==
+        curl.easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(args.body.size())) ==
             CURLE_OK &&
-        libcurl().easy_setopt(h, CURLOPT_POSTFIELDS, args.body.data()) == CURLE_OK &&
-        libcurl().easy_setopt(h, CURLOPT_CUSTOMREQUEST, verb == "POST" ? nullptr : verb.c_str()) == CURLE_OK;
+        curl.easy_setopt(h, CURLOPT_POSTFIELDS, args.body.data()) == CURLE_OK &&
+        curl.easy_setopt(h, CURLOPT_CUSTOMREQUEST, verb == "POST" ? nullptr : verb.c_str()) == CURLE_OK;
   }
   if (!ok_request) return 704;
   // One limit for every phase: resolving and connecting, then no byte moving either way.
   const long seconds = args.timeout >= 1 ? args.timeout : 30;
-  if (libcurl().easy_setopt(h, CURLOPT_CONNECTTIMEOUT, seconds) != CURLE_OK ||
-      libcurl().easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L) != CURLE_OK ||
-      libcurl().easy_setopt(h, CURLOPT_LOW_SPEED_TIME, seconds) != CURLE_OK) {
+  if (curl.easy_setopt(h, CURLOPT_CONNECTTIMEOUT, seconds) != CURLE_OK ||
+      curl.easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L) != CURLE_OK ||
+      curl.easy_setopt(h, CURLOPT_LOW_SPEED_TIME, seconds) != CURLE_OK) {
     return 705;
   }
   if (!args.user.empty() && !args.password.empty()) {
-    if (libcurl().easy_setopt(h, CURLOPT_HTTPAUTH, CURLAUTH_BASIC) != CURLE_OK ||
-        libcurl().easy_setopt(h, CURLOPT_USERNAME, args.user.c_str()) != CURLE_OK ||
-        libcurl().easy_setopt(h, CURLOPT_PASSWORD, args.password.c_str()) != CURLE_OK) {
+    if (curl.easy_setopt(h, CURLOPT_HTTPAUTH, CURLAUTH_BASIC) != CURLE_OK ||
+        curl.easy_setopt(h, CURLOPT_USERNAME, args.user.c_str()) != CURLE_OK ||
+        curl.easy_setopt(h, CURLOPT_PASSWORD, args.password.c_str()) != CURLE_OK) {
       return 707;
     }
   }
   if (!args.proxy_user.empty() && !args.proxy_password.empty()) {
-    if (libcurl().easy_setopt(h, CURLOPT_PROXYAUTH, CURLAUTH_BASIC) != CURLE_OK ||
-        libcurl().easy_setopt(h, CURLOPT_PROXYUSERNAME, args.proxy_user.c_str()) != CURLE_OK ||
-        libcurl().easy_setopt(h, CURLOPT_PROXYPASSWORD, args.proxy_password.c_str()) != CURLE_OK) {
+    if (curl.easy_setopt(h, CURLOPT_PROXYAUTH, CURLAUTH_BASIC) != CURLE_OK ||
+        curl.easy_setopt(h, CURLOPT_PROXYUSERNAME, args.proxy_user.c_str()) != CURLE_OK ||
+        curl.easy_setopt(h, CURLOPT_PROXYPASSWORD, args.proxy_password.c_str()) != CURLE_OK) {
       return 707;
     }
   }
   // With a jar the transport keeps cookies across the redirections of this one request; without one
   // its cookie engine stays off, which is libcurl's default.
-  if (args.cookies && libcurl().easy_setopt(h, CURLOPT_COOKIEFILE, "") != CURLE_OK) return 708;
-  if (libcurl().easy_setopt(h, CURLOPT_FOLLOWLOCATION, args.no_redirect ? 0L : 1L) != CURLE_OK ||
-      libcurl().easy_setopt(h, CURLOPT_MAXREDIRS, 10L) != CURLE_OK ||
-      libcurl().easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") != CURLE_OK) {
+  if (args.cookies && curl.easy_setopt(h, CURLOPT_COOKIEFILE, "") != CURLE_OK) return 708;
+  if (curl.easy_setopt(h, CURLOPT_FOLLOWLOCATION, args.no_redirect ? 0L : 1L) != CURLE_OK ||
+      curl.easy_setopt(h, CURLOPT_MAXREDIRS, 10L) != CURLE_OK ||
+      curl.easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") != CURLE_OK) {
     return 709;
   }
-  if (libcurl().easy_setopt(h, CURLOPT_HTTPHEADER, headers.get()) != CURLE_OK) return 710;
+  if (curl.easy_setopt(h, CURLOPT_HTTPHEADER, headers.get()) != CURLE_OK) return 710;
   return 0;
 }
 
@@ -262,9 +265,10 @@ WebResponse web_request(const WebRequestArgs& args) {
   };
 
   if (!init_transport()) return fail(700);
+  const CurlLibrary& curl = libcurl();
   const std::string url = wire_url(args.url);
   if (url.empty()) return fail(701);
-  EasyHandle handle(libcurl().easy_init());
+  EasyHandle handle(curl.easy_init());
   if (!handle) return fail(702);
 
   HeaderList headers;
@@ -280,14 +284,14 @@ WebResponse web_request(const WebRequestArgs& args) {
 
   if (const int code = configure(handle.get(), args, url, headers); code != 0) return fail(code);
   Exchange exchange{.max_body = args.max_body};
-  if (libcurl().easy_setopt(handle.get(), CURLOPT_HEADERFUNCTION, take_header) != CURLE_OK ||
-      libcurl().easy_setopt(handle.get(), CURLOPT_HEADERDATA, &exchange) != CURLE_OK ||
-      libcurl().easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, take_body) != CURLE_OK ||
-      libcurl().easy_setopt(handle.get(), CURLOPT_WRITEDATA, &exchange) != CURLE_OK) {
+  if (curl.easy_setopt(handle.get(), CURLOPT_HEADERFUNCTION, take_header) != CURLE_OK ||
+      curl.easy_setopt(handle.get(), CURLOPT_HEADERDATA, &exchange) != CURLE_OK ||
+      curl.easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, take_body) != CURLE_OK ||
+      curl.easy_setopt(handle.get(), CURLOPT_WRITEDATA, &exchange) != CURLE_OK) {
     return fail(704);
   }
 
-  const CURLcode result = libcurl().easy_perform(handle.get());
+  const CURLcode result = curl.easy_perform(handle.get());
   if (exchange.too_large) {
     // Nothing of an oversized reply is handed on: a part of it would only be misread.
     response.message = failure_text(713);
@@ -302,7 +306,7 @@ WebResponse web_request(const WebRequestArgs& args) {
       return response;
     }
   }
-  libcurl().easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &response.status);
+  curl.easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &response.status);
   handle.reset();
   if (exchange.headers.empty()) return response;
 
