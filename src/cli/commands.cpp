@@ -17,7 +17,6 @@
 #include "cli/interrupt.hpp"
 #include "cli/password_input.hpp"
 #include "cli/terminal_window.hpp"
-#include "net/web_request.hpp"
 #include "store/account.hpp"
 #include "store/catalogue.hpp"
 #include "store/download_task.hpp"
@@ -292,7 +291,6 @@ int run_cli(int argc, char** argv) {
     return usage_error("usage: quillora-cli [options] " + std::string(command->synopsis));
   }
 
-  net::init_transport();
   Session session(options);
   if (!app::detect_host_robot(session.state, session.window)) return exit_no_host;
   const int status = command->run(session, args);
