@@ -94,6 +94,15 @@ class DownloadWindow : public ::testing::Test {
     ASSERT_TRUE(choose_menu_item(window_->window(), "下载"));
   }
   void choose_download_again() { choose_menu_item(window_->window(), "下载"); }
+  // A paced store, its window started, and an older "Group Manager.dll" (plugin 1003) in the plugin
+  // directory: the scene of a transfer that is cut short while it runs. Sets the plugin's row.
+  void start_over_older_group_manager(StoreServer& store, int& row) {
+    ASSERT_TRUE(store.start());
+    start(store);
+    row = row_of("1003");
+    ASSERT_GE(row, 0);
+    write_file(plugin_dir() / "Group Manager.dll", "an older version");
+  }
 
   TempDir dir_;
   MessageBoxWatcher boxes_;
@@ -152,11 +161,8 @@ TEST_F(DownloadWindow, CompleteDownloadWhileTheWindowStaysUsable) {
 
 TEST_F(DownloadWindow, ClosingDuringTheTransferStopsItAndEndsTheProgram) {
   StoreServer store({.file_bytes_per_s = 512 * 1024});
-  ASSERT_TRUE(store.start());
-  start(store);
-  const int row = row_of("1003");
-  ASSERT_GE(row, 0);
-  write_file(plugin_dir() / "Group Manager.dll", "an older version");
+  int row = -1;
+  ASSERT_NO_FATAL_FAILURE(start_over_older_group_manager(store, row));
 
   TransferWatch watch(*window_);
   watch.when([&] { return watch.transferring(); }, [&] { window_->window().close(); });
@@ -173,11 +179,8 @@ TEST_F(DownloadWindow, ClosingDuringTheTransferStopsItAndEndsTheProgram) {
 
 TEST_F(DownloadWindow, CutConnectionFailsAndTheWindowThenClosesNormally) {
   StoreServer store({.file_bytes_per_s = 512 * 1024});
-  ASSERT_TRUE(store.start());
-  start(store);
-  const int row = row_of("1003");
-  ASSERT_GE(row, 0);
-  write_file(plugin_dir() / "Group Manager.dll", "an older version");
+  int row = -1;
+  ASSERT_NO_FATAL_FAILURE(start_over_older_group_manager(store, row));
 
   TransferWatch watch(*window_);
   watch.when([&] { return watch.transferring(); }, [&] { store.kill(); });
