@@ -155,7 +155,7 @@ void send_reply(const httplib::Request& req, httplib::Response& res, Reply reply
     bool unsatisfiable = false;
     if (auto range = requested_range(req, body->size(), unsatisfiable)) {
       first = range->first;
-      count = range->count;
+      count = delivery.short_range ? (range->count + 1) / 2 : range->count;
       res.status = 206;
       res.set_header("Content-Range", "bytes " + std::to_string(first) + "-" +
                                           std::to_string(first + count - 1) + "/" +

@@ -41,10 +41,11 @@ Reply json_reply(std::string text);
 
 // How the body is spoiled on its way out (the delivery faults).
 struct Delivery {
-  bool cut = false;       // Content-Length of the whole, connection closed after half
-  bool nolength = false;  // no Content-Length; the body ends with the connection
-  bool drip = false;      // 4 KiB every 20 ms
-  bool hang = false;      // headers, then nothing until the client gives up
+  bool cut = false;          // Content-Length of the whole, connection closed after half
+  bool nolength = false;     // no Content-Length; the body ends with the connection
+  bool drip = false;         // 4 KiB every 20 ms
+  bool hang = false;         // headers, then nothing until the client gives up
+  bool short_range = false;  // a range request is answered 206 with the first half of the range only
 };
 
 void send_reply(const httplib::Request& req, httplib::Response& res, Reply reply, const Delivery& delivery);

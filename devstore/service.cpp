@@ -16,6 +16,7 @@ bool take_fault(const std::string& name, Faults& faults) {
   if (name == "nolength") return faults.delivery.nolength = true;
   if (name == "drip") return faults.delivery.drip = true;
   if (name == "hang") return faults.delivery.hang = true;
+  if (name == "shortrange") return faults.delivery.short_range = true;
   if (name == "500") return faults.status500 = true;
   if (name == "redirect") return faults.redirect = true;
   if (name == "badjson") return faults.badjson = true;

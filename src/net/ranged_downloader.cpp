@@ -75,8 +75,9 @@ struct RangedDownloader::Transfer {
   // The latest response (a redirection starts a new one).
   long status = 0;
   std::optional<std::int64_t> content_length;
-  std::optional<std::int64_t> range_start;
-  std::optional<std::int64_t> full_length;  // the "/L" of Content-Range
+  std::optional<std::int64_t> range_start;  // the "N-M/L" of Content-Range
+  std::optional<std::int64_t> range_end;
+  std::optional<std::int64_t> full_length;
   bool accepted = false;
   bool discard_body = false;
   std::int64_t received = 0;
@@ -93,22 +94,31 @@ struct RangedDownloader::Transfer {
       accepted = true;
       return true;
     }
-    if (status < 200 || status > 299) return refuse(TransferEnd::status);
-    if (start_bytes > 0) {
-      if (status == 200) {
-        // The server sent the whole file again: start it over rather than append a second copy.
-        if (::ftruncate(owner.file_, 0) != 0) return refuse(TransferEnd::write_error);
-        owner.downloaded_ = 0;
-      } else if (status != 206 || range_start != start_bytes) {
-        return refuse(TransferEnd::status);
-      }
-    } else if (status == 206 && range_start != 0) {
-      return refuse(TransferEnd::status);
+    // Only the whole file (200) or the rest of it (206) is the file; another 2xx (no content,
+    // accepted for later) carries no part of it.
+    if (status != 200 && status != 206) return refuse(TransferEnd::status);
+    if (status == 206 && !range_is_the_rest()) return refuse(TransferEnd::status);
+    if (start_bytes > 0 && status == 200) {
+      // The server sent the whole file again: start it over rather than append a second copy.
+      if (::ftruncate(owner.file_, 0) != 0) return refuse(TransferEnd::write_error);
+      owner.downloaded_ = 0;
     }
-    owner.total_ = content_length.value_or(0) + owner.downloaded_.load();
+    std::int64_t total = 0;
+    if (__builtin_add_overflow(content_length.value_or(0), owner.downloaded_.load(), &total))
+      return refuse(TransferEnd::status);
+    owner.total_ = total;
     owner.start_time_ = unix_now();
     accepted = true;
     return true;
+  }
+
+  // A 206 must run from the first missing byte to the end of the file: a server may send less than
+  // the open range asked for, and a shorter piece taken as the rest would end as a complete file.
+  bool range_is_the_rest() const {
+    if (range_start != start_bytes || !range_end || *range_end < *range_start) return false;
+    const std::int64_t length = *range_end - *range_start + 1;
+    if (content_length && *content_length != length) return false;
+    return !full_length || *range_end + 1 == *full_length;
   }
 
   bool refuse(TransferEnd why) {
@@ -123,8 +133,11 @@ struct RangedDownloader::Transfer {
     if (line.starts_with("HTTP/")) {
       const std::size_t blank = line.find(' ');
       t.status = blank == std::string_view::npos ? 0 : leading_number(line.substr(blank + 1)).value_or(0);
+      // Each response is judged on its own headers alone.
+      t.accepted = t.discard_body = false;
       t.content_length.reset();
       t.range_start.reset();
+      t.range_end.reset();
       t.full_length.reset();
     } else if (line.empty()) {
       // A 2xx is never followed elsewhere, so it can be judged now; anything else is judged when its
@@ -133,9 +146,12 @@ struct RangedDownloader::Transfer {
     } else if (const auto length = header_value(line, "content-length")) {
       t.content_length = leading_number(*length);
     } else if (const auto range = header_value(line, "content-range")) {
-      // "bytes N-M/L", or "bytes */L" when the range cannot be served.
+      // "bytes N-M/L", "bytes N-M/*" when the length is unknown, "bytes */L" when the range cannot
+      // be served.
       const std::size_t unit = range->find("bytes");
       if (unit != std::string_view::npos) t.range_start = leading_number(range->substr(unit + 5));
+      const std::size_t dash = range->find('-');
+      if (dash != std::string_view::npos) t.range_end = leading_number(range->substr(dash + 1));
       const std::size_t slash = range->find('/');
       if (slash != std::string_view::npos) t.full_length = leading_number(range->substr(slash + 1));
     }
@@ -235,6 +251,8 @@ bool RangedDownloader::run(const std::function<void()>& on_progress,
             curl.easy_setopt(h, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
             curl.easy_setopt(h, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK &&
             curl.easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1) == CURLE_OK &&
+            // A proxy's "200 Connection established" is not the server's answer.
+            curl.easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L) == CURLE_OK &&
             curl.easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
             curl.easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
             curl.easy_setopt(h, CURLOPT_MAXREDIRS, 10L) == CURLE_OK &&

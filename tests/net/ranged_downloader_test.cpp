@@ -12,6 +12,7 @@
 
 #include "net/net_test_support.hpp"
 #include "net/web_request.hpp"
+#include "support/connect_proxy.hpp"
 #include "support/temp_dir.hpp"
 #include "support/zone_guard.hpp"
 #include "util/gbk.hpp"
@@ -209,6 +210,10 @@ TEST_F(RangedDownloaderTest, ErrorAnswersFailAndLeaveTheFileAsItWas) {
       {"/test/status/404", ""},
       {"/test/status/500", std::string(1000, 'x')},
       {"/test/status/204", std::string(1000, 'x')},  // 2xx, but no continuation from byte 1000
+      {"/test/status/205", ""},                      // 2xx, but no file in it
+      // 206 with only part of the rest, from the start and from byte 1000: the file is not whole.
+      {"/fault/shortrange/test/bytes/2000", ""},
+      {"/fault/shortrange/test/bytes/2000", pattern_bytes(0, 1000)},
   };
   for (const auto& c : cases) {
     const std::filesystem::path target = dir.path() / "part";
@@ -216,9 +221,33 @@ TEST_F(RangedDownloaderTest, ErrorAnswersFailAndLeaveTheFileAsItWas) {
     const Outcome outcome = fetch(http(c.path), target);
     EXPECT_FALSE(outcome.ok) << c.path;
     EXPECT_EQ(downloader.last_end(), TransferEnd::status) << c.path;
-    EXPECT_EQ(file_bytes(target), c.existing) << c.path;
+    EXPECT_TRUE(test::same_bytes(file_bytes(target), c.existing)) << c.path;
     EXPECT_EQ(outcome.progress_calls, 0);
   }
+}
+
+// An office proxy in front of the store: its "200 Connection established" must pass neither for
+// the store's error page nor for the whole file in place of the rest of a continued one.
+TEST_F(RangedDownloaderTest, ThroughAProxyTheServersOwnAnswerCounts) {
+  const test::ConnectProxy proxy;
+  ASSERT_TRUE(proxy.listening());
+  const test::ScopedEnvironment environment{
+      {"https_proxy", proxy.url().c_str()}, {"no_proxy", nullptr}, {"NO_PROXY", nullptr}};
+  downloader.set_ca_file(server->ca_file());
+  const std::filesystem::path target = dir.path() / "part";
+
+  test::write_file(target, "");
+  const Outcome refused = fetch(server->https_url() + "/test/status/404", target);
+  EXPECT_FALSE(refused.ok);
+  EXPECT_EQ(downloader.last_end(), TransferEnd::status);
+  EXPECT_EQ(file_bytes(target), "");
+
+  test::write_file(target, pattern_bytes(0, 1000));
+  const Outcome continued = fetch(server->https_url() + "/test/bytes/2000", target);
+  EXPECT_TRUE(continued.ok);
+  EXPECT_TRUE(test::same_bytes(file_bytes(target), pattern_bytes(0, 2000)));
+  EXPECT_EQ(downloader.total_size(), 2000);
+  EXPECT_EQ(proxy.tunnels(), 2);
 }
 
 TEST_F(RangedDownloaderTest, BodyWithoutLengthCompletesWithZeroTotal) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "net/net_test_support.hpp"
+#include "support/connect_proxy.hpp"
 #include "util/gbk.hpp"
 
 namespace quillora::net {
@@ -291,13 +292,30 @@ TEST_F(WebRequestTest, RequestsThatNeverGetOutFailWith711) {
 TEST_F(WebRequestTest, ProxyEnvironmentIsIgnoredWithoutAProxy) {
   const test::Socket refusing(/*listening=*/false);
   const std::string dead_proxy = "http://127.0.0.1:" + std::to_string(refusing.port());
-  const char* names[] = {"http_proxy", "HTTPS_PROXY", "ALL_PROXY"};
-  for (const char* name : names) setenv(name, dead_proxy.c_str(), 1);
-  const WebResponse plain = web_request(http("/test/echo"));
-  const WebResponse secure = web_request(https("/test/echo"));
-  for (const char* name : names) unsetenv(name);
+  WebResponse plain, secure;
+  {
+    const test::ScopedEnvironment proxies{{"http_proxy", dead_proxy.c_str()},
+                                          {"HTTPS_PROXY", dead_proxy.c_str()},
+                                          {"ALL_PROXY", dead_proxy.c_str()}};
+    plain = web_request(http("/test/echo"));
+    secure = web_request(https("/test/echo"));
+  }
   EXPECT_EQ(plain.status, 200);
   EXPECT_EQ(secure.status, 200);
+}
+
+TEST_F(WebRequestTest, ThroughAProxyTheServersOwnAnswerIsReported) {
+  const test::ConnectProxy proxy;
+  ASSERT_TRUE(proxy.listening());
+  WebRequestArgs args = https("/test/status/404");
+  args.proxy = "127.0.0.1:" + std::to_string(proxy.port());
+  const WebResponse response = web_request(args);
+  EXPECT_EQ(proxy.tunnels(), 1);
+  EXPECT_EQ(response.status, 404);
+  EXPECT_EQ(response.message, "404 Not Found");
+  // The header block is the store's alone: the tunnel's "200 Connection established" is not in it.
+  EXPECT_TRUE(response.response_headers.starts_with("HTTP/1.1 404")) << response.response_headers;
+  EXPECT_EQ(response.response_headers.find("Connection established"), std::string::npos);
 }
 
 TEST_F(WebRequestTest, SilenceBeforeTheResponseFailsWith712) {
