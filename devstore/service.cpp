@@ -11,6 +11,10 @@ constexpr const char* bad_json =
     "<br />\n<b>Warning</b>:  mysql_fetch_assoc() expects parameter 1 to be resource<br />\n"
     "[{\"plugin_name\":\"\\u574f\" \"nick_name\":,";
 
+// A refusal whose message would retitle a terminal, clear it and turn its text red, were it obeyed.
+constexpr const char* escapes_json =
+    "{\"error\":1,\"content\":\"\\u001b]0;PWNED\\u0007\\u001b[2J\\u001b[31m\\u5931\\u8d25\"}";
+
 bool take_fault(const std::string& name, Faults& faults) {
   if (name == "cut") return faults.delivery.cut = true;
   if (name == "nolength") return faults.delivery.nolength = true;
@@ -20,6 +24,7 @@ bool take_fault(const std::string& name, Faults& faults) {
   if (name == "500") return faults.status500 = true;
   if (name == "redirect") return faults.redirect = true;
   if (name == "badjson") return faults.badjson = true;
+  if (name == "escapes") return faults.escapes = true;
   if (name == "huge") return faults.huge = true;
   if (name == "big") return faults.big = true;
   return false;
@@ -76,6 +81,7 @@ void StoreService::handle(const httplib::Request& req, httplib::Response& res) {
     return send_reply(req, res, std::move(reply), faults.delivery);
   }
   if (faults.badjson) return send_reply(req, res, json_reply(bad_json), faults.delivery);
+  if (faults.escapes) return send_reply(req, res, json_reply(escapes_json), faults.delivery);
   if (faults.huge) {
     return send_reply(req, res, Reply{.body = huge_json_body(huge_size)}, faults.delivery);
   }

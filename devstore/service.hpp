@@ -23,7 +23,7 @@ struct ServiceOptions {
 // The fault switches of one request, taken from its path prefix.
 struct Faults {
   Delivery delivery;
-  bool status500 = false, redirect = false, badjson = false, huge = false, big = false;
+  bool status500 = false, redirect = false, badjson = false, escapes = false, huge = false, big = false;
   std::string prefix;  // every fault segment, "/fault/cut/fault/drip"
 };
 

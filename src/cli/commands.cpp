@@ -16,6 +16,7 @@
 #include "app/core/program_dirs.hpp"
 #include "cli/interrupt.hpp"
 #include "cli/password_input.hpp"
+#include "cli/terminal_text.hpp"
 #include "cli/terminal_window.hpp"
 #include "store/account.hpp"
 #include "store/catalogue.hpp"
@@ -46,13 +47,13 @@ struct Session {
 };
 
 void print_out(std::string_view utf8) {
-  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-  std::fputc('\n', stdout);
+  const std::string text = printable(utf8) + "\n";
+  std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
 void print_error(std::string_view utf8) {
-  std::fwrite(utf8.data(), 1, utf8.size(), stderr);
-  std::fputc('\n', stderr);
+  const std::string text = printable(utf8) + "\n";
+  std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
 int usage_error(std::string_view what) {
@@ -220,7 +221,7 @@ constexpr Command commands[] = {
      "Prints the plugins of a catalogue page (default 1), one line each: the ten cells of the window's\n"
      "list in column order (name, author, type, platform, price class, downloads, update time, plugin\n"
      "id, description, author uid), separated by TAB. A TAB or line break in a cell is written as \\t,\n"
-     "\\n or \\r.\n",
+     "\\n or \\r, any other control character as \\xHH.\n",
      list_command},
     {"show", "show PLUGIN_ID [PAGE]", 1, 2,
      "Prints a plugin's description as the window shows it on a double click. Without PAGE, the\n"

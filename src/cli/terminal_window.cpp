@@ -10,6 +10,7 @@
 
 #include "app/core/plugin_columns.hpp"
 #include "cli/interrupt.hpp"
+#include "cli/terminal_text.hpp"
 #include "util/gbk.hpp"
 
 namespace quillora::cli {
@@ -30,7 +31,7 @@ bool is_result(const std::string& text) {
 }
 
 void print_line(std::FILE* stream, const std::string& gbk_text) {
-  const std::string text = util::gbk_to_utf8(gbk_text) + "\n";
+  const std::string text = printable(util::gbk_to_utf8(gbk_text)) + "\n";
   std::fwrite(text.data(), 1, text.size(), stream);
   std::fflush(stream);
 }
@@ -155,7 +156,7 @@ void TerminalWindow::draw_progress() {
   const int clamped = std::clamp(progress_, 0, 100);
   const int filled = clamped * bar_cells / 100;
   std::string line = "\r\033[K[" + std::string(filled, '#') + std::string(bar_cells - filled, '.') + "] " +
-                     util::gbk_to_utf8(texts_[app::Control::progress_label]);
+                     printable(util::gbk_to_utf8(texts_[app::Control::progress_label]));
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
   drawing_ = true;

@@ -174,6 +174,20 @@ TEST_F(Cli, LoginWritesTheAccountOrShowsTheStoresMessage) {
   EXPECT_FALSE(vexa.setting("密码").empty());
 }
 
+// The store's text is shown, never obeyed: control characters in its messages reach the terminal
+// as visible escapes, whichever way the message is printed.
+TEST_F(Cli, ControlCharactersFromTheStoreArePrintedVisibly) {
+  RobotDir vexa;
+  const store::StoreEndpoints hostile = store_.endpoints("/fault/escapes");
+  const std::string shown = "\\x1b]0;PWNED\\x07\\x1b[2J\\x1b[31m失败\n";
+  CliResult login = run_cli(vexa.args(hostile, {"login", "demo"}), "demo123\n");
+  EXPECT_EQ(login.status, 1);
+  EXPECT_EQ(login.err, shown);
+  CliResult recommend = run_cli(vexa.args(hostile, {"recommend", "1005"}));
+  EXPECT_EQ(recommend.status, 1);
+  EXPECT_EQ(recommend.err, shown);
+}
+
 TEST_F(Cli, CheckAndRecommendUseTheSavedLogin) {
   RobotDir vexa;
   CliResult none = run(vexa, {"check"});
