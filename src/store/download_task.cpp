@@ -97,6 +97,11 @@ bool download_task(StoreContext& ctx, const std::string& plugin_id) {
       .url = ctx.endpoints.http("/Api/Plugin/download/plugin_id/" + plugin_id),
       .ca_file = ctx.endpoints.ca_file};
   window.run_and_wait([&] { reply = net::web_request(link_request).text; }, /*allow_input=*/false);
+  // The window was closed while the link was fetched: the program is ending, and no file was touched.
+  if (state.exit_after_stop) {
+    end_task(state);
+    return false;
+  }
   if (!reply_ok(reply)) {
     window.message_box(decode_message(reply_field(reply, ReplyField::content)));
     end_task(state);
@@ -177,7 +182,11 @@ void show_download_status(StoreContext& ctx) {
 }
 
 bool confirm_close(StoreContext& ctx) {
-  if (!ctx.state.downloader.is_running()) return true;
+  if (!ctx.state.downloader.is_running()) {
+    // A task still fetching its link must not start a transfer for a window that is gone.
+    if (ctx.state.downloading) ctx.state.exit_after_stop = true;
+    return true;
+  }
   ctx.window.message_box("正在停止下载..."_gbk);
   ctx.state.downloader.stop();
   ctx.state.exit_after_stop = true;

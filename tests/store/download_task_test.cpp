@@ -307,6 +307,27 @@ TEST(DownloadTask, ClosingDuringTheTransferStopsItAndEndsTheProgram) {
   EXPECT_TRUE(confirm_close(session.ctx));  // nothing runs now: the window may close
 }
 
+// The window may close while the link is still being fetched (nothing is written yet); the task
+// must then end there, not start a transfer that no window can stop any more.
+TEST(DownloadTask, ClosingWhileTheLinkIsFetchedEndsTheTaskBeforeAnyFileIsTouched) {
+  test::StoreServer store;
+  ASSERT_TRUE(store.start());
+  DownloadSession session(store.endpoints());
+  write_file(session.plugin_file(manager.file), "an older version");
+  session.show_row(manager.id, manager.name, "12");
+  bool close_allowed = false;
+  // Posted calls run while the link request blocks the window.
+  session.window.post([&] { close_allowed = confirm_close(session.ctx); });
+
+  EXPECT_FALSE(download_task(session.ctx, manager.id));
+
+  EXPECT_TRUE(close_allowed);
+  EXPECT_TRUE(session.window.message_texts().empty());
+  EXPECT_EQ(read_file(session.plugin_file(manager.file)), "an older version");
+  EXPECT_FALSE(fs::exists(session.plugin_file(manager.file + ".part")));
+  EXPECT_FALSE(session.state.downloading);
+}
+
 TEST(DownloadTask, ProgressLineFollowsTheTransferFromItsOwnStart) {
   test::StoreServer store({.file_bytes_per_s = 512 * 1024});
   ASSERT_TRUE(store.start());
