@@ -22,7 +22,6 @@
 
 #include "app/ui/qt_text.hpp"
 #include "store/startup.hpp"
-#include "util/events.hpp"
 
 namespace quillora::test {
 
@@ -54,13 +53,11 @@ std::string utf8(const QString& text) { return text.toStdString(); }
 WindowUnderTest::WindowUnderTest(const std::filesystem::path& program_dir, store::StoreEndpoints endpoints)
     : endpoints_(std::move(endpoints)) {
   state_.program_dir = program_dir;
-  util::install_event_hook([] { QCoreApplication::processEvents(); });
   window_ = std::make_unique<ui::MainWindow>(state_, endpoints_);
 }
 
 WindowUnderTest::~WindowUnderTest() {
   window_.reset();  // joins the window's workers while the state they use still exists
-  util::install_event_hook({});
 }
 
 bool WindowUnderTest::start() {

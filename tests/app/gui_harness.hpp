@@ -19,6 +19,7 @@
 
 #include "app/core/app_state.hpp"
 #include "app/ui/main_window.hpp"
+#include "app/ui/window_event_hook.hpp"
 #include "store/store_context.hpp"
 #include "store/store_endpoints.hpp"
 
@@ -46,8 +47,8 @@ T* find_control(QWidget& root, std::string_view layout_name) {
   return root.findChild<T*>(name);
 }
 
-// A main window on its own AppState, program directory and store. The util event hook is installed
-// for its lifetime, as the window program does.
+// A main window on its own AppState, program directory and store, with the window event hook
+// installed for its lifetime, as the window program does.
 class WindowUnderTest {
  public:
   WindowUnderTest(const std::filesystem::path& program_dir, store::StoreEndpoints endpoints);
@@ -76,6 +77,7 @@ class WindowUnderTest {
  private:
   store::StoreEndpoints endpoints_;
   app::AppState state_;
+  const ui::WindowEventHook hook_;  // outlives the window
   std::unique_ptr<ui::MainWindow> window_;
 };
 

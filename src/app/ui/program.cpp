@@ -9,33 +9,18 @@
 #include "app/core/program_dirs.hpp"
 #include "app/ui/main_window.hpp"
 #include "app/ui/termination_signals.hpp"
+#include "app/ui/window_event_hook.hpp"
 #include "net/web_request.hpp"
 #include "store/startup.hpp"
 #include "store/store_endpoints.hpp"
-#include "util/events.hpp"
 
 namespace quillora::ui {
-namespace {
-
-// Long work on the window's thread lets the window breathe through this hook; removed on the way out
-// so that nothing calls into a window that is gone.
-class EventHook {
- public:
-  EventHook() {
-    util::install_event_hook([] { QCoreApplication::processEvents(); });
-  }
-  ~EventHook() { util::install_event_hook({}); }
-  EventHook(const EventHook&) = delete;
-  EventHook& operator=(const EventHook&) = delete;
-};
-
-}  // namespace
 
 int run_window_program(const app::Options& options) {
   // libcurl and the libraries it brings load on a thread of their own while the window is built and
   // painted; the start-up's requests find them ready instead of loading them first.
   const std::jthread load_transport([] { net::init_transport(); });
-  const EventHook hook;
+  const WindowEventHook hook;
   app::AppState state;
   app::ExitCleanUp clean_up(state);
   state.program_dir =
