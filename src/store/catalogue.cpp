@@ -160,7 +160,8 @@ void start_page_load(StoreContext& ctx) {
 
 std::vector<PluginRow> fetch_catalogue_page(const StoreEndpoints& endpoints, int robot_id, int page) {
   std::string url = endpoints.http(page_path("/Api/Plugin/lst/robot/", robot_id, page));
-  return rows_from_reply(net::web_request({.url = url, .ca_file = endpoints.ca_file}).text);
+  return rows_from_reply(
+      net::web_request({.url = url, .ca_file = endpoints.ca_file, .max_body = max_page_bytes}).text);
 }
 
 std::vector<PluginRow> rows_from_reply(std::string_view reply) {
@@ -168,7 +169,7 @@ std::vector<PluginRow> rows_from_reply(std::string_view reply) {
   page.parse(reply);
   int count = page.count();
   std::vector<PluginRow> rows;
-  if (count < 1) return rows;
+  if (count < 1 || count > max_page_rows) return rows;
   rows.reserve(static_cast<std::size_t>(count));
   std::optional<bool> clock_24_hour;
   for (int i = 0; i < count; ++i) rows.push_back(row_from_element(page.element_object(i), clock_24_hour));

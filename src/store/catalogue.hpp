@@ -1,6 +1,7 @@
 #pragma once
 // The catalogue: page count, page loads on worker threads, the four paging buttons.
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,11 @@ void query_page_count(StoreContext& ctx);
 void start_page_load(StoreContext& ctx);
 // Fetches and converts one page; the pure part of a page load (used by the CLI too).
 std::vector<PluginRow> fetch_catalogue_page(const StoreEndpoints& endpoints, int robot_id, int page);
+// A catalogue reply longer than this, or with more elements, shows as an empty page. No store page
+// comes near either (300 plugins take about 100 KB); parsing takes about twenty times a reply's size,
+// and each element becomes ten cells of a few hundred bytes even when it is empty.
+inline constexpr std::size_t max_page_bytes = 4 * 1024 * 1024;
+inline constexpr int max_page_rows = 20000;
 std::vector<PluginRow> rows_from_reply(std::string_view reply);
 
 void first_page(StoreContext& ctx);

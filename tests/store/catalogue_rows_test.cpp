@@ -58,6 +58,14 @@ TEST_F(CatalogueRowsTest, RepliesThatAreNotAPage) {
   EXPECT_TRUE(rows_from_reply("<html>500</html>").empty());
   EXPECT_TRUE(rows_from_reply(R"([{"plugin_name":"a")").empty());
   EXPECT_TRUE(rows_from_reply("function(){return [1]}()").empty());
+  // Millions of tiny elements would take gigabytes as rows: past the limit the reply is no page.
+  auto elements = [](int count) {
+    std::string reply = "[{}";
+    for (int i = 1; i < count; ++i) reply += ",{}";
+    return reply + "]";
+  };
+  EXPECT_EQ(rows_from_reply(elements(max_page_rows)).size(), static_cast<std::size_t>(max_page_rows));
+  EXPECT_TRUE(rows_from_reply(elements(max_page_rows + 1)).empty());
   // An error object of the store: one row per member, empty but for the time.
   auto rows = rows_from_reply(R"({"error":1,"content":"x"})");
   ASSERT_EQ(rows.size(), 2u);
