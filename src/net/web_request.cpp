@@ -1,5 +1,6 @@
 #include "net/web_request.hpp"
 
+#include <atomic>
 #include <string_view>
 
 #include "net/curl_handles.hpp"
@@ -14,6 +15,13 @@ namespace quillora::net {
 namespace {
 
 using namespace util::literals;
+
+std::atomic<bool> requests_abandoned{false};
+
+// libcurl calls this about once a second even while nothing arrives.
+int check_abandoned(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return requests_abandoned.load() ? 1 : 0;
+}
 
 std::string failure_text(int code) {
   switch (code) {
@@ -255,6 +263,8 @@ int configure(CURL* h, const WebRequestArgs& args, const std::string& url, const
 
 }  // namespace
 
+void abandon_requests(bool abandon) { requests_abandoned = abandon; }
+
 WebResponse web_request(const WebRequestArgs& args) {
   WebResponse response;
   response.cookies = args.cookies;
@@ -264,6 +274,7 @@ WebResponse web_request(const WebRequestArgs& args) {
     return response;
   };
 
+  if (requests_abandoned) return fail(711);
   if (!init_transport()) return fail(700);
   const CurlLibrary& curl = libcurl();
   const std::string url = wire_url(args.url);
@@ -287,7 +298,9 @@ WebResponse web_request(const WebRequestArgs& args) {
   if (curl.easy_setopt(handle.get(), CURLOPT_HEADERFUNCTION, take_header) != CURLE_OK ||
       curl.easy_setopt(handle.get(), CURLOPT_HEADERDATA, &exchange) != CURLE_OK ||
       curl.easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, take_body) != CURLE_OK ||
-      curl.easy_setopt(handle.get(), CURLOPT_WRITEDATA, &exchange) != CURLE_OK) {
+      curl.easy_setopt(handle.get(), CURLOPT_WRITEDATA, &exchange) != CURLE_OK ||
+      curl.easy_setopt(handle.get(), CURLOPT_XFERINFOFUNCTION, check_abandoned) != CURLE_OK ||
+      curl.easy_setopt(handle.get(), CURLOPT_NOPROGRESS, 0L) != CURLE_OK) {
     return fail(704);
   }
 

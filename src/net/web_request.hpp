@@ -47,6 +47,11 @@ inline std::string web_get(const std::string& url, const std::string& ca_file = 
 // merged jar, which is also returned.
 std::string merge_cookies(std::string& jar, std::string& received);
 
+// With true, every request in flight fails within about a second and every later one at once: the
+// window program calls it when its window has closed, so that a store that never finishes a reply
+// cannot keep the ending process alive. False lets requests run again.
+void abandon_requests(bool abandon = true);
+
 // Loads libcurl and runs its global set-up, once, whichever thread comes first (see
 // curl_library.hpp): every request and every download calls it before it touches libcurl, so no
 // caller has to. The window program calls it on a thread of its own at start-up, so that the loading

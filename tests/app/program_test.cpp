@@ -19,6 +19,7 @@
 #include "app/core/worker_set.hpp"
 #include "app/gui_harness.hpp"
 #include "app/ui/program.hpp"
+#include "support/store_fixture.hpp"
 #include "support/temp_dir.hpp"
 
 namespace quillora::test {
@@ -233,6 +234,16 @@ TEST(WindowProcess, TerminationClosesTheWindowAndExitsZero) {
   std::string dead_store;
   { dead_store = ListeningPort().url(); }
   EXPECT_EQ(run_until_terminated(dir.path(), dead_store), 0);
+}
+
+// A store that sends its headers and then nothing: the page count blocks the window and the first
+// page's worker waits, each for half a minute. Termination must not wait for them.
+TEST(WindowProcess, TerminationEndsItWhileTheStoreNeverFinishesAReply) {
+  TempDir dir;
+  std::ofstream(dir.path() / "vexa.exe") << "MZ";
+  StoreServer store;
+  ASSERT_TRUE(store.start());
+  EXPECT_EQ(run_until_terminated(dir.path(), store.http_url() + "/fault/hang"), 0);
 }
 
 TEST(WindowProcess, WithoutAHostItAsksNothingOfTheStore) {

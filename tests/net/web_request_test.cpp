@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "net/net_test_support.hpp"
 #include "support/connect_proxy.hpp"
@@ -15,6 +17,7 @@ namespace quillora::net {
 namespace {
 
 using namespace util::literals;
+using namespace std::chrono_literals;
 using test::Echo;
 
 class WebRequestTest : public ::testing::Test {
@@ -316,6 +319,23 @@ TEST_F(WebRequestTest, ThroughAProxyTheServersOwnAnswerIsReported) {
   // The header block is the store's alone: the tunnel's "200 Connection established" is not in it.
   EXPECT_TRUE(response.response_headers.starts_with("HTTP/1.1 404")) << response.response_headers;
   EXPECT_EQ(response.response_headers.find("Connection established"), std::string::npos);
+}
+
+// The window program abandons requests when its window has closed: one waiting on a reply that never
+// comes ends, and later ones do not start, until requests are allowed again.
+TEST_F(WebRequestTest, AbandonedRequestsEndAndLaterOnesFailAtOnce) {
+  WebResponse hanging;
+  std::thread waiting([&] { hanging = web_request(http("/fault/hang/test/bytes/100")); });
+  std::this_thread::sleep_for(200ms);  // headers in, the body never comes
+  abandon_requests();
+  waiting.join();
+  const WebResponse later = web_request(http("/test/echo"));
+  abandon_requests(false);
+  EXPECT_EQ(hanging.message, "713 读取数据失败!"_gbk);
+  EXPECT_TRUE(hanging.text.empty());
+  EXPECT_EQ(later.message, "711 发送请求失败!"_gbk);
+  EXPECT_EQ(later.status, 0);
+  EXPECT_EQ(web_request(http("/test/echo")).status, 200);
 }
 
 TEST_F(WebRequestTest, SilenceBeforeTheResponseFailsWith712) {

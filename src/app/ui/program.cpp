@@ -32,6 +32,8 @@ int run_window_program(const app::Options& options) {
   // make every later local loop (a message box, a wait for a request) return at once.
   bool looping = false;
   QObject::connect(&window, &MainWindow::closed, [&] {
+    // Whatever the store still owes (a page, a blocking request) must not hold the ending program.
+    net::abandon_requests();
     if (looping) QCoreApplication::exit(window.exit_status());
   });
   const TerminationSignals signals_close_the_window;
