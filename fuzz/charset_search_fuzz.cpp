@@ -1,5 +1,5 @@
 // The HTTP engine's charset search: the META pattern over the first 1024 bytes of a hostile page,
-// then the page decoded from whatever charset name it declared.
+// its matches replaced, then the page decoded from whatever charset name it declared.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   int position = 0;
   matcher.match_text(1, &position);
   const std::string charset = matcher.submatch_text(1, 1, &position);
-  matcher.replace("$1");
+  // The bytes after the searched part, when there are any, as a replacement text of their own.
+  matcher.replace(text.size() > 1024 ? text.substr(1024, 64) : std::string_view("$1$&$`$'$$$99$"));
   if (!charset.empty()) charset_to_gbk(body, charset);
   return 0;
 }

@@ -55,6 +55,54 @@ MatchContext bounded_match_context() {
   return context;
 }
 
+bool is_digit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+// The script engines' replacement text for one match: $1 to $99 a capture group (two digits when
+// that group exists, else one), $& the match, $` the text before it, $' the text after it, $$ one
+// "$"; any other "$" stands for itself, as does a "$n" without group n.
+void append_replacement(std::u16string_view with, const std::vector<Span>& groups, std::u16string_view text,
+                        std::u16string& out) {
+  const auto append_span = [&](Span span) {
+    if (span.start != kUnset && span.end >= span.start)
+      out.append(text.substr(span.start, span.end - span.start));
+  };
+  for (std::size_t i = 0; i < with.size(); ++i) {
+    const char16_t next = i + 1 < with.size() ? with[i + 1] : u'\0';
+    if (with[i] != u'$' || next == u'\0') {
+      out += with[i];
+    } else if (next == u'$') {
+      out += u'$';
+      ++i;
+    } else if (next == u'&') {
+      append_span(groups[0]);
+      ++i;
+    } else if (next == u'`') {
+      out.append(text.substr(0, groups[0].start));
+      ++i;
+    } else if (next == u'\'') {
+      out.append(text.substr(groups[0].end));
+      ++i;
+    } else if (is_digit(next)) {
+      std::size_t group = next - u'0', digits = 1;
+      if (i + 2 < with.size() && is_digit(with[i + 2])) {
+        const std::size_t two = group * 10 + (with[i + 2] - u'0');
+        if (two >= 1 && two < groups.size()) {
+          group = two;
+          digits = 2;
+        }
+      }
+      if (group >= 1 && group < groups.size()) {
+        append_span(groups[group]);
+        i += digits;
+      } else {
+        out += u'$';
+      }
+    } else {
+      out += u'$';
+    }
+  }
+}
+
 }  // namespace
 
 // Immutable once a search has filled it, so that copies can share it.
@@ -144,26 +192,18 @@ std::string RegexMatcher::pattern() const { return state_ ? state_->pattern : st
 std::string RegexMatcher::replace(std::string_view replacement) const {
   if (!state_) return {};
   const std::u16string with = gbk_to_utf16(replacement);
-  MatchContext match_context = bounded_match_context();
-  if (!match_context) return {};
-  uint32_t options =
-      PCRE2_SUBSTITUTE_OVERFLOW_LENGTH | PCRE2_SUBSTITUTE_UNKNOWN_UNSET | PCRE2_SUBSTITUTE_UNSET_EMPTY;
-  if (state_->global) options |= PCRE2_SUBSTITUTE_GLOBAL;
   const std::u16string_view text = state_->subject;
-  std::u16string out(text.size() + with.size() + 16, u'\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    PCRE2_SIZE length = out.size();
-    const int result = pcre2_substitute(state_->code.get(), units(text), text.size(), 0, options, nullptr,
-                                        match_context.get(), units(with), with.size(),
-                                        reinterpret_cast<PCRE2_UCHAR16*>(out.data()), &length);
-    if (result >= 0) {
-      out.resize(length);
-      return utf16_to_gbk(out);
-    }
-    if (result != PCRE2_ERROR_NOMEMORY) return {};
-    out.resize(length);
+  std::u16string out;
+  out.reserve(text.size());
+  PCRE2_SIZE copied = 0;
+  // The search kept every match (or only the first, without global): each is replaced in turn.
+  for (const std::vector<Span>& groups : state_->matches) {
+    out.append(text.substr(copied, groups[0].start - copied));
+    append_replacement(with, groups, text, out);
+    copied = groups[0].end;
   }
-  return {};
+  out.append(text.substr(std::min<PCRE2_SIZE>(copied, text.size())));
+  return utf16_to_gbk(out);
 }
 
 int RegexMatcher::match_count() const { return state_ ? static_cast<int>(state_->matches.size()) : 0; }

@@ -20,6 +20,9 @@ class RegexMatcher {
               bool multiline = true, bool global = true, bool quote_marker = false);
   void idle() {}
   std::string pattern() const;
+  // The subject with the matches of the last search replaced (every one, or the first without
+  // global). In the replacement, $1 to $99, $&, $`, $' and $$ mean what they mean to the script
+  // engines; any other "$" is itself.
   std::string replace(std::string_view replacement = {}) const;
   int match_count() const;
   // Match and group numbers are 1-based. position, when given, receives a 0-based byte offset

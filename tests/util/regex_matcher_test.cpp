@@ -108,5 +108,19 @@ TEST(RegexMatcher, GroupsPositionsAndReplace) {
   EXPECT_EQ(matcher.replace(), "ab34");
 }
 
+TEST(RegexMatcher, ReplacementFollowsTheScriptRules) {
+  RegexMatcher matcher;
+  ASSERT_TRUE(matcher.search("(\\d)(\\d)", "a12b34"));
+  const struct {
+    const char* with;
+    const char* result;
+  } cases[] = {
+      {"$2$1", "a21b43"},  {"[$&]", "a[12]b[34]"}, {"$$", "a$b$"},   {"$", "a$b$"},
+      {"x$y", "ax$ybx$y"}, {"US$5", "aUS$5bUS$5"}, {"$0", "a$0b$0"}, {"$10", "a10b30"},
+      {"$01", "a1b3"},     {"$`", "aaba12b"},      {"$'", "ab34b"},  {"$2$", "a2$b4$"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(matcher.replace(c.with), c.result) << c.with;
+}
+
 }  // namespace
 }  // namespace quillora::util
