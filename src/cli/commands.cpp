@@ -46,15 +46,9 @@ struct Session {
   store::StoreContext ctx{state, window, endpoints};
 };
 
-void print_out(std::string_view utf8) {
-  const std::string text = printable(utf8) + "\n";
-  std::fwrite(text.data(), 1, text.size(), stdout);
-}
+void print_out(std::string_view utf8) { write_line(stdout, utf8); }
 
-void print_error(std::string_view utf8) {
-  const std::string text = printable(utf8) + "\n";
-  std::fwrite(text.data(), 1, text.size(), stderr);
-}
+void print_error(std::string_view utf8) { write_line(stderr, utf8); }
 
 int usage_error(std::string_view what) {
   print_error("quillora-cli: " + std::string(what));

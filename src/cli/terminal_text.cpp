@@ -32,4 +32,9 @@ std::string printable(std::string_view utf8) {
   return out;
 }
 
+void write_line(std::FILE* stream, std::string_view utf8) {
+  const std::string text = printable(utf8) + "\n";
+  std::fwrite(text.data(), 1, text.size(), stream);
+}
+
 }  // namespace quillora::cli

@@ -31,8 +31,7 @@ bool is_result(const std::string& text) {
 }
 
 void print_line(std::FILE* stream, const std::string& gbk_text) {
-  const std::string text = printable(util::gbk_to_utf8(gbk_text)) + "\n";
-  std::fwrite(text.data(), 1, text.size(), stream);
+  write_line(stream, util::gbk_to_utf8(gbk_text));
   std::fflush(stream);
 }
 

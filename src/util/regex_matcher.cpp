@@ -110,7 +110,6 @@ struct RegexMatcher::State {
   Code code;
   std::string pattern;
   std::u16string subject;
-  bool global = true;
   // One entry per match: the whole match first, then every capture group.
   std::vector<std::vector<Span>> matches;
 
@@ -142,7 +141,6 @@ bool RegexMatcher::search(std::string_view pattern, std::string_view subject, bo
   auto state = std::make_shared<State>();
   state->pattern = quote_marker ? replace_all(pattern, "#引号"_gbk, "\"") : std::string(pattern);
   state->subject = gbk_to_utf16(subject);
-  state->global = global;
   const std::u16string pattern16 = gbk_to_utf16(state->pattern);
 
   CompileContext compile_context(pcre2_compile_context_create(nullptr));
