@@ -106,9 +106,12 @@ TEST_F(WindowInterface, PostedCallsRunOnTheWindowThreadInOrder) {
   const auto window_thread = std::this_thread::get_id();
   std::vector<int> seen;
   bool all_on_window_thread = true;
-  ui().start_worker([&] {
+  // The worker posts through a reference taken here: the harness's pointer to the window is the
+  // test thread's, which resets it at the end while the worker is joined only afterwards.
+  app::Window& window = ui();
+  window.start_worker([&] {
     for (int i = 0; i < 200; ++i) {
-      ui().post([&, i] {
+      window.post([&, i] {
         seen.push_back(i);
         all_on_window_thread = all_on_window_thread && std::this_thread::get_id() == window_thread;
       });
